@@ -1,0 +1,128 @@
+#pragma once
+
+#include <kivo/platform.h>
+
+namespace kivo {
+
+// A counted reference to a COM interface: it adds a reference when it takes
+// a pointer and releases it when it lets go, with the operations of ATL's
+// class of the same name that kivo uses. It lives in namespace kivo so that
+// it never clashes with ATL in a host that has it.
+template <class T>
+class CComPtr {
+ public:
+  T* p;
+
+  CComPtr() noexcept : p(nullptr) {}
+  CComPtr(decltype(nullptr)) noexcept : p(nullptr) {}
+  CComPtr(T* other) noexcept : p(other) {
+    if (p) p->AddRef();
+  }
+  CComPtr(const CComPtr& other) noexcept : CComPtr(other.p) {}
+  CComPtr(CComPtr&& other) noexcept : p(other.p) { other.p = nullptr; }
+  ~CComPtr() {
+    if (p) p->Release();
+  }
+
+  CComPtr& operator=(T* other) noexcept {
+    if (other != p) {
+      // Add before releasing: the old pointer may hold the last reference
+      // to the new one.
+      if (other) other->AddRef();
+      T* old = p;
+      p = other;
+      if (old) old->Release();
+    }
+    return *this;
+  }
+  CComPtr& operator=(const CComPtr& other) noexcept { return *this = other.p; }
+  CComPtr& operator=(CComPtr&& other) noexcept {
+    if (this != &other) {
+      T* old = p;
+      p = other.p;
+      other.p = nullptr;
+      if (old) old->Release();
+    }
+    return *this;
+  }
+  CComPtr& operator=(decltype(nullptr)) noexcept {
+    Release();
+    return *this;
+  }
+
+  operator T*() const noexcept { return p; }
+  T& operator*() const noexcept { return *p; }
+  T* operator->() const noexcept { return p; }
+  bool operator!() const noexcept { return p == nullptr; }
+  bool operator==(decltype(nullptr)) const noexcept { return p == nullptr; }
+  bool operator!=(decltype(nullptr)) const noexcept { return p != nullptr; }
+  bool operator==(T* other) const noexcept { return p == other; }
+  bool operator!=(T* other) const noexcept { return p != other; }
+
+  // The address of the raw pointer, for out-parameters. As with ATL, the
+  // reference must be empty: whatever it held would otherwise leak.
+  T** operator&() noexcept { return &p; }
+
+  // Drops the reference held (if any).
+  void Release() noexcept {
+    T* old = p;
+    if (old) {
+      p = nullptr;
+      old->Release();
+    }
+  }
+
+  // Takes over a pointer whose reference the caller already owns.
+  void Attach(T* other) noexcept {
+    if (p) p->Release();
+    p = other;
+  }
+
+  // Hands the reference held to the caller without releasing it.
+  T* Detach() noexcept {
+    T* result = p;
+    p = nullptr;
+    return result;
+  }
+
+  // Gives the caller its own reference.
+  HRESULT CopyTo(T** target) const noexcept {
+    if (!target) return E_POINTER;
+    *target = p;
+    if (p) p->AddRef();
+    return S_OK;
+  }
+
+  template <class Q>
+  HRESULT QueryInterface(Q** target) const noexcept {
+    if (!target) return E_POINTER;
+    if (!p) {
+      *target = nullptr;
+      return E_POINTER;
+    }
+    return p->QueryInterface(__uuidof(Q), reinterpret_cast<void**>(target));
+  }
+
+  HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer = nullptr,
+                           DWORD context = CLSCTX_ALL) noexcept {
+    Release();
+    return ::CoCreateInstance(clsid, outer, context, __uuidof(T),
+                              reinterpret_cast<void**>(&p));
+  }
+
+  // Whether both point at the same COM object (compared by IUnknown).
+  bool IsEqualObject(IUnknown* other) const noexcept {
+    if (!p && !other) return true;
+    if (!p || !other) return false;
+    IUnknown* mine = nullptr;
+    IUnknown* theirs = nullptr;
+    p->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&mine));
+    other->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&theirs));
+    const bool same = mine == theirs;
+    if (mine) mine->Release();
+    if (theirs) theirs->Release();
+    return same;
+  }
+};
+
+}  // namespace kivo

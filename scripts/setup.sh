@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing kivo need, and only
+# those that are missing, so that a second run returns at once.
+set -euo pipefail
+
+PACKAGES=(
+  cmake make git
+  g++-mingw-w64-x86-64-posix mingw-w64-tools
+  googletest
+  wine wine64
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  xvfb xauth
+  ffmpeg
+  python3
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "kivo setup: installing ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,10 @@
+#include <kivo/platform.h>
+
+#if defined(_MSC_VER)
+// The sample grabber's interface identifiers, declared in kivo/platform.h
+// for SDKs without qedit.h.
+extern "C" const IID IID_ISampleGrabberCB = {
+    0x0579154a, 0x2b53, 0x4994, {0xb0, 0xd0, 0xe7, 0x73, 0x14, 0x8e, 0xff, 0x85}};
+extern "C" const IID IID_ISampleGrabber = {
+    0x6b652fff, 0x11fe, 0x4fce, {0x92, 0xad, 0x02, 0x66, 0xb5, 0xd7, 0xc7, 0x8f}};
+#endif

@@ -1,0 +1,19 @@
+#include "foundation/text.h"
+
+#include <kivo/platform.h>
+
+#include <vector>
+
+namespace kivo {
+
+std::string toUtf8(const wchar_t* text) {
+  if (!text) return std::string();
+  const int needed = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (needed <= 1) return std::string();
+  std::vector<char> buffer(static_cast<size_t>(needed));
+  if (WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer.data(), needed, nullptr, nullptr) <= 0)
+    return std::string();
+  return std::string(buffer.data());
+}
+
+}  // namespace kivo

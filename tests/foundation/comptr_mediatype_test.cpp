@@ -1,0 +1,115 @@
+#include <kivo/comptr.h>
+#include <kivo/mediatype.h>
+
+#include "support/com_fake.h"
+
+#include <gtest/gtest.h>
+
+namespace kivo {
+namespace {
+
+using test::ComFake;
+
+// The smallest real interface: a unit of counting.
+class FakeUnknownPersist : public ComFake<IPersist> {
+ public:
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override {
+    *id = GUID_NULL;
+    return S_OK;
+  }
+};
+
+TEST(CComPtr, CountsEveryReferenceItTakes) {
+  FakeUnknownPersist fake;
+  {
+    CComPtr<IPersist> a(&fake);
+    EXPECT_EQ(fake.refs(), 1);
+    CComPtr<IPersist> b = a;
+    EXPECT_EQ(fake.refs(), 2);
+    CComPtr<IPersist> c = std::move(b);
+    EXPECT_EQ(fake.refs(), 2);
+    EXPECT_EQ(b, nullptr);
+    c = nullptr;
+    EXPECT_EQ(fake.refs(), 1);
+    a = a;
+    EXPECT_EQ(fake.refs(), 1);
+  }
+  EXPECT_EQ(fake.refs(), 0);
+}
+
+TEST(CComPtr, AttachDetachAndCopyToHandOverOwnership) {
+  FakeUnknownPersist fake;
+  fake.AddRef();
+  CComPtr<IPersist> held;
+  held.Attach(&fake);
+  EXPECT_EQ(fake.refs(), 1);
+  IPersist* copy = nullptr;
+  ASSERT_EQ(held.CopyTo(&copy), S_OK);
+  EXPECT_EQ(fake.refs(), 2);
+  copy->Release();
+  IPersist* detached = held.Detach();
+  EXPECT_EQ(held, nullptr);
+  EXPECT_EQ(fake.refs(), 1);
+  detached->Release();
+}
+
+TEST(CComPtr, QueryInterfaceAddsOneReferenceOrNone) {
+  FakeUnknownPersist fake;
+  CComPtr<IPersist> held(&fake);
+  CComPtr<IUnknown> unknown;
+  ASSERT_EQ(held.QueryInterface(&unknown), S_OK);
+  EXPECT_EQ(fake.refs(), 2);
+  CComPtr<IPin> pin;
+  EXPECT_EQ(held.QueryInterface(&pin), E_NOINTERFACE);
+  EXPECT_EQ(pin, nullptr);
+  EXPECT_TRUE(held.IsEqualObject(unknown));
+}
+
+TEST(CMediaType, CopiesOwnTheirFormatBlockAndUnknown) {
+  FakeUnknownPersist fake;
+  CMediaType original(&MEDIATYPE_Video);
+  original.SetSubtype(&MEDIASUBTYPE_RGB24);
+  original.SetFormatType(&FORMAT_VideoInfo);
+  BYTE* block = original.AllocFormatBuffer(sizeof(VIDEOINFOHEADER));
+  ASSERT_NE(block, nullptr);
+  reinterpret_cast<VIDEOINFOHEADER*>(block)->bmiHeader.biWidth = 640;
+  original.pUnk = &fake;
+  fake.AddRef();
+  {
+    CMediaType copy(original);
+    EXPECT_NE(copy.pbFormat, original.pbFormat);
+    EXPECT_EQ(reinterpret_cast<VIDEOINFOHEADER*>(copy.pbFormat)->bmiHeader.biWidth, 640);
+    EXPECT_EQ(fake.refs(), 2);
+    EXPECT_TRUE(copy == original);
+  }
+  EXPECT_EQ(fake.refs(), 1);
+  AM_MEDIA_TYPE* created = CreateMediaType(&original);
+  ASSERT_NE(created, nullptr);
+  EXPECT_EQ(fake.refs(), 2);
+  DeleteMediaType(created);
+  EXPECT_EQ(fake.refs(), 1);
+  FreeMediaType(original);
+  EXPECT_EQ(original.pbFormat, nullptr);
+  EXPECT_EQ(fake.refs(), 0);
+}
+
+TEST(CMediaType, NullBlockWithSizeIsNeverCopiedAsBytes) {
+  AM_MEDIA_TYPE odd = {};
+  odd.majortype = MEDIATYPE_Video;
+  odd.cbFormat = 88;
+  odd.pbFormat = nullptr;
+  CMediaType copy(odd);
+  EXPECT_EQ(copy.pbFormat, nullptr);
+  EXPECT_EQ(copy.cbFormat, 0u);
+}
+
+TEST(SubtypeName, OnlyThreeRowsAreKnown) {
+  EXPECT_STREQ(GetSubtypeNameA(&MEDIASUBTYPE_RGB1), "RGB Monochrome");
+  EXPECT_STREQ(GetSubtypeNameA(&MEDIASUBTYPE_RGB4), "RGB VGA");
+  EXPECT_STREQ(GetSubtypeNameA(&MEDIASUBTYPE_Overlay), "Overlay");
+  EXPECT_STREQ(GetSubtypeNameA(&MEDIASUBTYPE_RGB24), "UNKNOWN");
+  EXPECT_STREQ(GetSubtypeNameA(nullptr), "UNKNOWN");
+}
+
+}  // namespace
+}  // namespace kivo
