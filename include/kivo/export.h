@@ -15,3 +15,14 @@
 // missing export does not apply.
 #pragma warning(disable : 4251)
 #endif
+
+namespace kivo {
+// Unit tests reach a class's private operations through a specialization of
+// this template, which the class names as a friend with KIVO_TEST_ACCESS.
+template <class T>
+struct TestAccess;
+}  // namespace kivo
+
+#define KIVO_TEST_ACCESS \
+  template <class>       \
+  friend struct ::kivo::TestAccess
