@@ -10,11 +10,10 @@ namespace kivo {
 // with the four characters read as a little-endian number (first character
 // in the lowest byte). Usable in constant tables.
 constexpr GUID fourccSubtype(const char (&code)[5]) {
-  return GUID{static_cast<unsigned long>(static_cast<std::uint8_t>(code[0]) |
-                                         static_cast<std::uint8_t>(code[1]) << 8 |
-                                         static_cast<std::uint8_t>(code[2]) << 16 |
-                                         static_cast<std::uint32_t>(static_cast<std::uint8_t>(code[3]))
-                                             << 24),
+  return GUID{static_cast<unsigned long>(
+                  static_cast<std::uint8_t>(code[0]) | static_cast<std::uint8_t>(code[1]) << 8 |
+                  static_cast<std::uint8_t>(code[2]) << 16 |
+                  static_cast<std::uint32_t>(static_cast<std::uint8_t>(code[3])) << 24),
               0x0000,
               0x0010,
               {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
