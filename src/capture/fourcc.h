@@ -3,6 +3,7 @@
 #include <kivo/platform.h>
 
 #include <cstdint>
+#include <cstring>
 
 namespace kivo {
 
@@ -26,7 +27,7 @@ constexpr GUID FOURCC_ZERO_SUBTYPE = fourccSubtype("\0\0\0\0");
 // FOURCC base GUID.
 inline bool isFourccSubtype(const GUID& subtype) {
   return subtype.Data2 == FOURCC_ZERO_SUBTYPE.Data2 && subtype.Data3 == FOURCC_ZERO_SUBTYPE.Data3 &&
-         memcmp(subtype.Data4, FOURCC_ZERO_SUBTYPE.Data4, sizeof(subtype.Data4)) == 0;
+         std::memcmp(subtype.Data4, FOURCC_ZERO_SUBTYPE.Data4, sizeof(subtype.Data4)) == 0;
 }
 
 }  // namespace kivo

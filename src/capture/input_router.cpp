@@ -9,7 +9,7 @@ namespace kivo {
 namespace {
 
 // Crossbar chains are short (a tuner crossbar in front of the main one); a
-// longer one can only be a loop in a broken graph.
+// much longer one can only come from a broken graph.
 constexpr int kMaxDepth = 16;
 
 const char* connectorName(long physicalType) {
@@ -172,6 +172,10 @@ HRESULT CInputRouter::collectPaths(IPin* pin, CRouting* routing, int depth) {
 
   CComPtr<IAMCrossbar> crossbar;
   if (!filter || filter.QueryInterface(&crossbar) != S_OK || !crossbar) return noCrossbar;
+  // A crossbar already on the way down means the graph loops: no path
+  // leads through it.
+  for (const CRouting* hop = routing->downstream; hop; hop = hop->downstream)
+    if (hop->crossbar == crossbar) return E_FAIL;
 
   long outputCount = 0;
   long inputCount = 0;

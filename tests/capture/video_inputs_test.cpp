@@ -359,6 +359,29 @@ TEST(CInputRouter, ACrossbarThatDoesNotListTheConnectedPinRoutesNothing) {
   EXPECT_EQ(count, 0);
 }
 
+TEST(CInputRouter, ACrossbarFeedingItselfIsNotFollowedTwice) {
+  FakeCaptureDevice device;
+  FakeCrossbar crossbar(Specs{{kSVideo}, {kComposite}}, Specs{{kDecoder}, {kDecoder}});
+  connect(crossbar.output(0), *device.analogIn);
+  connect(crossbar.output(1), crossbar.input(0));
+  // Only the way in through output 0 is ever tried.
+  EXPECT_CALL(crossbar.crossbar, CanRoute(1, _)).Times(0);
+  EXPECT_CALL(crossbar.crossbar, CanRoute(0, _)).Times(2);
+  {
+    HRESULT status = E_FAIL;
+    CInputRouter router(device.analogIn, &status);
+    EXPECT_EQ(status, S_OK);
+    long count = 0;
+    ASSERT_EQ(router.getPathCount(&count), S_OK);
+    ASSERT_EQ(count, 1);
+    char name[16];
+    router.getPathName(0, name, sizeof(name));
+    EXPECT_STREQ(name, "composite");
+    EXPECT_EQ(crossbar.crossbar.refs(), 1);
+  }
+  EXPECT_EQ(crossbar.crossbar.refs(), 0);
+}
+
 TEST(CInputRouter, NamesEveryVideoConnectorType) {
   const std::map<long, std::string> names = {
       {1, "tuner"},         {2, "composite"},       {3, "svideo"},   {4, "rgb"},    {5, "yryby"},
