@@ -34,8 +34,8 @@ bool readFileVersion(const char* path, DWORD* mostSignificant, DWORD* leastSigni
 }
 
 HRESULT createProvider(IDxDiagProvider** provider) {
-  return CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER,
-                          IID_IDxDiagProvider, reinterpret_cast<void**>(provider));
+  return CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
+                          reinterpret_cast<void**>(provider));
 }
 
 }  // namespace
@@ -173,10 +173,7 @@ const ProbeRow kProbeRows[] = {
     {"dplayx.dll", 1, {{0, 4, 6, 3, 518, {6, 1, 'a'}}}, false},
     {"ddraw.dll", 1, {{0, 4, 7, 0, 700, {7, 0, ' '}}}, false},
     {"dinput.dll", 1, {{0, 4, 7, 0, 716, {7, 0, 'a'}}}, false},
-    {"ddraw.dll",
-     2,
-     {{4, 4, 8, 0, 400, {8, 0, ' '}}, {5, 5, 1, 2258, 400, {8, 0, ' '}}},
-     false},
+    {"ddraw.dll", 2, {{4, 4, 8, 0, 400, {8, 0, ' '}}, {5, 5, 1, 2258, 400, {8, 0, ' '}}}, false},
     {"d3d8.dll",
      4,
      {{4, 4, 8, 1, 881, {8, 1, ' '}},
@@ -185,10 +182,7 @@ const ProbeRow kProbeRows[] = {
       {5, 5, 1, 2600, 901, {8, 1, 'a'}}},
      false},
     {"mpg2splt.ax", 1, {{0, 6, 3, 1, 885, {8, 1, 'b'}}}, false},
-    {"dpnet.dll",
-     2,
-     {{4, 4, 9, 0, 134, {8, 2, ' '}}, {5, 5, 2, 3677, 134, {8, 2, ' '}}},
-     false},
+    {"dpnet.dll", 2, {{4, 4, 9, 0, 134, {8, 2, ' '}}, {5, 5, 2, 3677, 134, {8, 2, ' '}}}, false},
     // Any version information at all means 9.0.
     {"d3d9.dll", 1, {{0, 0, 0, 0, 0, {9, 0, ' '}}}, true},
 };

@@ -21,7 +21,9 @@ namespace kivo {
 
 template <>
 struct TestAccess<FilterEnums> {
-  static bool isUnsupportedDevice(const char* name) { return FilterEnums::isUnsupportedDevice(name); }
+  static bool isUnsupportedDevice(const char* name) {
+    return FilterEnums::isUnsupportedDevice(name);
+  }
   static const char* const* unsupportedDevices() { return FilterEnums::UNSUPPORTED_DEVICE_ARRAY; }
   static void init(FilterEnums& e, std::vector<Filter*>& list, int category) {
     e.init(list, category);
@@ -224,11 +226,10 @@ TEST_F(FilterEnumsTest, FriendlyNameThatIsNoTextSkipsTheDevice) {
 }
 
 TEST_F(FilterEnumsTest, EmptyCategoryOrMissingEnumeratorIsAnEmptyList) {
-  EXPECT_CALL(devEnum_, CreateClassEnumerator)
-      .WillOnce([](REFCLSID, IEnumMoniker** out, DWORD) {
-        *out = nullptr;
-        return S_FALSE;
-      });
+  EXPECT_CALL(devEnum_, CreateClassEnumerator).WillOnce([](REFCLSID, IEnumMoniker** out, DWORD) {
+    *out = nullptr;
+    return S_FALSE;
+  });
   {
     FilterEnums enums;
     EXPECT_TRUE(enums.getVideoDevices().empty());

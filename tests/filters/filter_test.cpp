@@ -221,7 +221,8 @@ TEST_F(FilterTest, UniqueStringOfAFilterFromAClassIdentifierIsEmpty) {
 
 TEST_F(FilterTest, UnregisteredClassThrowsFilterCreationException) {
   // A class identifier nobody registers.
-  const GUID unknown = {0x6b1d0b7e, 0x3c8f, 0x4d2a, {0x9e, 0x11, 0x52, 0x7a, 0x0c, 0x44, 0x8d, 0x01}};
+  const GUID unknown = {
+      0x6b1d0b7e, 0x3c8f, 0x4d2a, {0x9e, 0x11, 0x52, 0x7a, 0x0c, 0x44, 0x8d, 0x01}};
   try {
     TestFilter filter("Nothing", unknown);
     FAIL() << "no exception";

@@ -79,9 +79,10 @@ TEST(ROTRegisterName, EightLowerCaseHexDigitsEach) {
   EXPECT_EQ(Access::itemName(reinterpret_cast<const void*>(0xabcdef), 0xBEEF),
             L"FilterGraph 00abcdef pid 0000beef");
   // Only the low half of a 64-bit address counts.
-  EXPECT_EQ(Access::itemName(reinterpret_cast<const void*>(static_cast<uintptr_t>(0x7ff812345678ull)),
-                             0xFFFFFFFF),
-            L"FilterGraph 12345678 pid ffffffff");
+  EXPECT_EQ(
+      Access::itemName(reinterpret_cast<const void*>(static_cast<uintptr_t>(0x7ff812345678ull)),
+                       0xFFFFFFFF),
+      L"FilterGraph 12345678 pid ffffffff");
 }
 
 TEST_F(ROTRegisterTest, RegistersTheGraphUnderItsItemNameAndRevokesOnceOnDestruction) {
