@@ -82,7 +82,7 @@ HRESULT queryDxDiag(DxRelease& release) {
     if (SUCCEEDED(detail::dxVersionSources.createDxDiagProvider(&provider)) && provider) {
       DXDIAG_INIT_PARAMS params;
       std::memset(&params, 0, sizeof(params));
-      params.dwSize = sizeof(params);
+      params.dwSize = static_cast<DWORD>(sizeof(params));
       params.dwDxDiagHeaderVersion = DXDIAG_DX9_SDK_VERSION;
       params.bAllowWHQLChecks = FALSE;
       params.pReserved = nullptr;
@@ -106,8 +106,8 @@ HRESULT queryDxDiag(DxRelease& release) {
           // Only the first character matters; converting it alone cannot
           // overflow the buffer.
           if (value.bstrVal[0] != L'\0')
-            WideCharToMultiByte(CP_ACP, 0, value.bstrVal, 1, narrow, sizeof(narrow), nullptr,
-                                nullptr);
+            WideCharToMultiByte(CP_ACP, 0, value.bstrVal, 1, narrow,
+                                static_cast<int>(sizeof(narrow)), nullptr, nullptr);
           // An empty letter text means no letter.
           release.letter = narrow[0] != '\0' ? narrow[0] : ' ';
           haveLetter = true;
@@ -256,7 +256,7 @@ HRESULT GetDXVersion(DWORD* version, char* text, int textLength, bool useDxDiag)
 void queryDXVersion(std::string& text, DWORD* version) {
   char buffer[255];
   std::memset(buffer, 0, sizeof(buffer));
-  if (FAILED(GetDXVersion(version, buffer, sizeof(buffer), false)))
+  if (FAILED(GetDXVersion(version, buffer, static_cast<int>(sizeof(buffer)), false)))
     text = "DirectX version could not be determined.";
   else
     text = buffer;

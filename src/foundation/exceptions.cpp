@@ -17,7 +17,7 @@ ErrorTextFunction errorText = &AMGetErrorTextA;
 
 namespace {
 
-const size_t kErrorTextCapacity = 256;
+const DWORD kErrorTextCapacity = 256;
 
 std::string platformErrorText(long hr) {
   char buffer[kErrorTextCapacity];
