@@ -73,8 +73,8 @@ TEST_F(CaptureGraphTest, LifeCycleCallsTheHooksInOrderAndGivesEveryReferenceBack
     EXPECT_EQ(g.getGraphBuilder(), nullptr);
     EXPECT_EQ(g.getGraphBuilder2(), nullptr);
     expectNoReferences();
-    EXPECT_THAT(g.calls, ElementsAre("init", "render", "preStart(false)", "unrender", "uninit",
-                                     "reset"));
+    EXPECT_THAT(g.calls,
+                ElementsAre("init", "render", "preStart(false)", "unrender", "uninit", "reset"));
   }
   EXPECT_EQ(objects.graphsCreated(), 1);
   EXPECT_EQ(objects.buildersCreated(), 1);
@@ -324,8 +324,8 @@ TEST_F(CaptureGraphTest, DestructorNeitherStopsNorCallsHooks) {
 std::wstring itemNameOf(const void* object) {
   wchar_t name[64];
   std::swprintf(name, 64, L"FilterGraph %08x pid %08x",
-           static_cast<unsigned>(reinterpret_cast<DWORD_PTR>(object) & 0xffffffffu),
-           static_cast<unsigned>(GetCurrentProcessId()));
+                static_cast<unsigned>(reinterpret_cast<DWORD_PTR>(object) & 0xffffffffu),
+                static_cast<unsigned>(GetCurrentProcessId()));
   return name;
 }
 

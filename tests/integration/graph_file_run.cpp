@@ -56,8 +56,8 @@ class FileGraph : public CaptureGraph {
   // The event code that ends the run (EC_COMPLETE), or 0 on time-out.
   long waitForCompletion(long milliseconds) {
     CComPtr<IMediaEvent> events;
-    if (FAILED(getGraphBuilder()->QueryInterface(IID_IMediaEvent,
-                                                 reinterpret_cast<void**>(&events))))
+    if (FAILED(
+            getGraphBuilder()->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events))))
       return 0;
     long code = 0;
     if (events->WaitForCompletion(milliseconds, &code) != S_OK) return 0;
