@@ -1,7 +1,5 @@
 #include <kivo/dv_decoder.h>
 #include <kivo/filter_creation_exception.h>
-#include <kivo/null_sink.h>
-#include <kivo/video_sink.h>
 
 #include "graph/recording_graph.h"
 #include "support/com_fake.h"
@@ -11,18 +9,6 @@
 
 namespace kivo::test {
 namespace {
-
-TEST(NullSink, IsThePlatformNullRendererUnderItsFixedName) {
-  ComScope com;
-  NullSink sink;
-  EXPECT_STREQ(sink.getName(), "KIVO Null Renderer");
-  EXPECT_STREQ(sink.getUniqueString(), "");
-  EXPECT_FALSE(sink.isVFW());
-  ASSERT_NE(sink.getInterface(), nullptr);
-  CLSID clsid = GUID_NULL;
-  ASSERT_EQ(sink.getInterface()->GetClassID(&clsid), S_OK);
-  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_NullRenderer));
-}
 
 // A decoder-control interface that counts its references and its calls.
 class FakeDVDec : public IIPDVDec {

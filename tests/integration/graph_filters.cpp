@@ -19,7 +19,10 @@ TEST(ReadyMadeFilters, NullSinkAndGrabberCarryTheirFixedNames) {
   EXPECT_STREQ(sink.getName(), "KIVO Null Renderer");
   EXPECT_STREQ(sink.getUniqueString(), "");
   EXPECT_FALSE(sink.isVFW());
-  EXPECT_NE(sink.getInterface(), nullptr);
+  ASSERT_NE(sink.getInterface(), nullptr);
+  CLSID clsid = GUID_NULL;
+  ASSERT_EQ(sink.getInterface()->GetClassID(&clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_NullRenderer));
   DXSampleGrabber grabber;
   EXPECT_STREQ(grabber.getName(), "KIVO Sample Grabber");
   EXPECT_NE(grabber.getInterface(), nullptr);
