@@ -2,7 +2,7 @@
 #include <kivo/video_capture_filter.h>
 
 #include "filters/device_enumerator.h"
-#include "filters/stub_filter.h"
+#include "support/mocks/ibasefilter.h"
 #include "support/mocks/icreatedevenum.h"
 #include "support/mocks/ienummoniker.h"
 #include "support/mocks/imoniker.h"
@@ -43,10 +43,10 @@ namespace {
 using Access = TestAccess<FilterEnums>;
 using test::HandOut;
 using test::ListEnumMoniker;
+using test::MockBaseFilter;
 using test::MockCreateDevEnum;
 using test::MockMoniker;
 using test::ScopedValue;
-using test::StubFilter;
 using test::TextPropertyBag;
 using ::testing::_;
 using ::testing::Eq;
@@ -75,7 +75,7 @@ struct Device {
 
   NiceMock<MockMoniker> moniker;
   TextPropertyBag bag;
-  StubFilter filter;
+  NiceMock<MockBaseFilter> filter;
   HRESULT bindStatus = S_OK;
   int binds = 0;
 };
@@ -154,7 +154,7 @@ TEST_F(FilterEnumsTest, ListsEveryUsableDeviceInEnumeratorOrder) {
 TEST_F(FilterEnumsTest, EntriesAnswerIsVFWFromTheirDevice) {
   Device vfw(L"Microsoft WDM Image Capture");
   Device wdm(L"USB Camera");
-  StubFilter dialogs;
+  NiceMock<MockBaseFilter> dialogs;
   vfw.filter.answer(IID_IAMVfwCaptureDialogs, dialogs.self());
   present({&vfw, &wdm});
   FilterEnums enums;

@@ -2,7 +2,7 @@
 #include <kivo/filter_creation_exception.h>
 #include <kivo/video_capture_filter.h>
 
-#include "filters/stub_filter.h"
+#include "support/mocks/ibasefilter.h"
 #include "support/mocks/imoniker.h"
 #include "support/mocks/ipropertybag.h"
 #include "support/wait.h"
@@ -18,8 +18,8 @@ namespace {
 
 using test::ComFake;
 using test::HandOut;
+using test::MockBaseFilter;
 using test::MockMoniker;
-using test::StubFilter;
 using test::TextPropertyBag;
 using ::testing::_;
 using ::testing::Eq;
@@ -45,7 +45,7 @@ class OtherInterface : public ComFake<IPersist> {
 // A device: a moniker whose storage holds a property bag and which binds to
 // a new filter object each time (taken in turn from `objects`).
 struct Device {
-  explicit Device(std::vector<StubFilter*> objects = {}) : objects(std::move(objects)) {
+  explicit Device(std::vector<MockBaseFilter*> objects = {}) : objects(std::move(objects)) {
     ON_CALL(moniker, BindToStorage(IsNull(), IsNull(), Eq(IID_IPropertyBag), _))
         .WillByDefault(HandOut<3>(bag.self()));
     ON_CALL(moniker, BindToObject(_, IsNull(), Eq(IID_IBaseFilter), _))
@@ -62,7 +62,7 @@ struct Device {
 
   NiceMock<MockMoniker> moniker;
   TextPropertyBag bag;
-  std::vector<StubFilter*> objects;
+  std::vector<MockBaseFilter*> objects;
   std::vector<IBindCtx*> contexts;
   size_t next = 0;
 };
@@ -73,7 +73,7 @@ class FilterTest : public ::testing::Test {
 };
 
 TEST_F(FilterTest, TakesAReferenceOfEachObjectAndKeepsTheName) {
-  StubFilter object;
+  NiceMock<MockBaseFilter> object;
   Device device;
   CComPtr<IBindCtx> context;
   ASSERT_EQ(CreateBindCtx(0, &context), S_OK);
@@ -89,7 +89,7 @@ TEST_F(FilterTest, TakesAReferenceOfEachObjectAndKeepsTheName) {
 }
 
 TEST_F(FilterTest, NullNameIsEmpty) {
-  StubFilter object;
+  NiceMock<MockBaseFilter> object;
   Filter filter(nullptr, object.self(), nullptr, nullptr);
   ASSERT_NE(filter.getName(), nullptr);
   EXPECT_STREQ(filter.getName(), "");
@@ -100,7 +100,7 @@ TEST_F(FilterTest, NullNameIsEmpty) {
 }
 
 TEST_F(FilterTest, CopyWithoutMonikerSharesTheFilterObject) {
-  StubFilter object;
+  NiceMock<MockBaseFilter> object;
   VideoCaptureFilter original("Sink", object.self(), nullptr, nullptr);
   VideoCaptureFilter copy(original);
   EXPECT_EQ(copy.getInterface().p, object.self());
@@ -109,8 +109,8 @@ TEST_F(FilterTest, CopyWithoutMonikerSharesTheFilterObject) {
 }
 
 TEST_F(FilterTest, CopyOfADeviceBindsTheMonikerAgain) {
-  StubFilter first;
-  StubFilter second;
+  NiceMock<MockBaseFilter> first;
+  NiceMock<MockBaseFilter> second;
   Device device({&second});
   CComPtr<IBindCtx> context;
   ASSERT_EQ(CreateBindCtx(0, &context), S_OK);
@@ -130,7 +130,7 @@ TEST_F(FilterTest, CopyOfADeviceBindsTheMonikerAgain) {
 }
 
 TEST_F(FilterTest, FailedBindSharesTheSourcesFilterObject) {
-  StubFilter first;
+  NiceMock<MockBaseFilter> first;
   Device device;  // binds nothing
   VideoCaptureFilter original("Camera", first.self(), device.moniker.self(), nullptr);
   VideoCaptureFilter copy(original);
@@ -140,10 +140,10 @@ TEST_F(FilterTest, FailedBindSharesTheSourcesFilterObject) {
 }
 
 TEST_F(FilterTest, AssignmentReleasesTheTargetsPreviousFilter) {
-  StubFilter plain;
-  StubFilter previous;
-  StubFilter deviceObject;
-  StubFilter rebound;
+  NiceMock<MockBaseFilter> plain;
+  NiceMock<MockBaseFilter> previous;
+  NiceMock<MockBaseFilter> deviceObject;
+  NiceMock<MockBaseFilter> rebound;
   Device device({&rebound});
   VideoCaptureFilter target("Old", previous.self(), nullptr, nullptr);
   VideoCaptureFilter source("New", deviceObject.self(), device.moniker.self(), nullptr);
@@ -164,8 +164,8 @@ TEST_F(FilterTest, AssignmentReleasesTheTargetsPreviousFilter) {
 }
 
 TEST_F(FilterTest, SelfAssignmentBindsNothing) {
-  StubFilter object;
-  StubFilter unused;
+  NiceMock<MockBaseFilter> object;
+  NiceMock<MockBaseFilter> unused;
   Device device({&unused});
   VideoCaptureFilter filter("Camera", object.self(), device.moniker.self(), nullptr);
   VideoCaptureFilter& alias = filter;
@@ -176,8 +176,8 @@ TEST_F(FilterTest, SelfAssignmentBindsNothing) {
 }
 
 TEST_F(FilterTest, ProtectedCopyOfAPlainFilterBehavesAlike) {
-  StubFilter first;
-  StubFilter second;
+  NiceMock<MockBaseFilter> first;
+  NiceMock<MockBaseFilter> second;
   Device device({&second});
   Filter original("Device", first.self(), device.moniker.self(), nullptr);
   TestFilter target(nullptr, CLSID_NullRenderer);  // a real object, replaced below
@@ -187,7 +187,7 @@ TEST_F(FilterTest, ProtectedCopyOfAPlainFilterBehavesAlike) {
 }
 
 TEST_F(FilterTest, UniqueStringIsTheDevicePathInUtf8) {
-  StubFilter object;
+  NiceMock<MockBaseFilter> object;
   Device device;
   device.bag.set(L"DevicePath", L"\\\\?\\usb#vid_046d&pid_0825#caf\u00e9\u2603");
   Filter filter("Camera", object.self(), device.moniker.self(), nullptr);
@@ -196,7 +196,7 @@ TEST_F(FilterTest, UniqueStringIsTheDevicePathInUtf8) {
 }
 
 TEST_F(FilterTest, UniqueStringIsEmptyWithoutMonikerStorageOrPath) {
-  StubFilter object;
+  NiceMock<MockBaseFilter> object;
   Filter noMoniker("Sink", object.self(), nullptr, nullptr);
   EXPECT_STREQ(noMoniker.getUniqueString(), "");
 
@@ -232,7 +232,7 @@ TEST_F(FilterTest, UnregisteredClassThrowsFilterCreationException) {
 }
 
 TEST_F(FilterTest, IsVFWAsksForTheVfwDialogsAndReleasesThemAtOnce) {
-  StubFilter vfwObject;
+  NiceMock<MockBaseFilter> vfwObject;
   OtherInterface dialogs;
   vfwObject.answer(IID_IAMVfwCaptureDialogs, &dialogs);
   VideoCaptureFilter vfw("VFW", vfwObject.self(), nullptr, nullptr);
@@ -240,7 +240,7 @@ TEST_F(FilterTest, IsVFWAsksForTheVfwDialogsAndReleasesThemAtOnce) {
   EXPECT_EQ(dialogs.refs(), 0);
   EXPECT_EQ(dialogs.addRefs(), 1);
 
-  StubFilter wdmObject;
+  NiceMock<MockBaseFilter> wdmObject;
   VideoCaptureFilter wdm("WDM", wdmObject.self(), nullptr, nullptr);
   EXPECT_FALSE(wdm.isVFW());
 

@@ -1,7 +1,7 @@
 #include <kivo/rot_register.h>
 
 #include "foundation/running_object_table.h"
-#include "foundation/stub_graph.h"
+#include "support/mocks/igraphbuilder.h"
 #include "support/mocks/irunningobjecttable.h"
 #include "support/scoped_value.h"
 
@@ -21,9 +21,9 @@ struct TestAccess<ROTRegister> {
 
 namespace {
 
+using test::MockGraphBuilder;
 using test::MockRunningObjectTable;
 using test::ScopedValue;
-using test::StubGraph;
 using ::testing::_;
 using ::testing::DoAll;
 using ::testing::Invoke;
@@ -65,7 +65,7 @@ class ROTRegisterTest : public ::testing::Test {
   }
   ~ROTRegisterTest() override { currentTable = nullptr; }
 
-  StubGraph graphObject_;
+  ::testing::NiceMock<MockGraphBuilder> graphObject_;
   StrictMock<MockRunningObjectTable> table_;
 
  private:
