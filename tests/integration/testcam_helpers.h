@@ -9,6 +9,8 @@
 #include <kivo/mediatype.h>
 #include <kivo/platform.h>
 
+#include <dvdmedia.h>
+
 #include <cstdint>
 #include <cstring>
 #include <mutex>
