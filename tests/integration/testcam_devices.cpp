@@ -41,6 +41,17 @@ TEST_F(TestCamDevices, EnumeratorListsEveryDeviceWithItsPath) {
     ASSERT_NE(found, devices.end()) << "missing device " << e.number;
     EXPECT_EQ(found->path, pathOf(e.number));
   }
+  // Wine lists the entries in the order of their instance names, the class
+  // identifiers, which were chosen to give this order: the broken and the
+  // DALSA entries sit between working devices.
+  std::vector<std::wstring> ours;
+  for (const DeviceEntry& d : devices) {
+    for (const Expected& e : expected) {
+      if (d.name == e.name) ours.push_back(d.name);
+    }
+  }
+  ASSERT_EQ(ours.size(), 5u);
+  for (size_t i = 0; i < ours.size(); ++i) EXPECT_EQ(ours[i], expected[i].name);
   // Paths are unique.
   for (size_t i = 0; i < devices.size(); ++i) {
     for (size_t j = i + 1; j < devices.size(); ++j) {
@@ -78,12 +89,12 @@ TEST_F(TestCamDevices, OnlyTheVfwDeviceOffersTheCaptureDialogs) {
     CComPtr<IBaseFilter> filter;
     ASSERT_HRESULT_SUCCEEDED(bindDevice(name, &filter));
     CComPtr<IAMVfwCaptureDialogs> dialogs;
-    const HRESULT hr = filter->QueryInterface(IID_IAMVfwCaptureDialogs,
-                                              reinterpret_cast<void**>(&dialogs));
+    const HRESULT hr =
+        filter->QueryInterface(IID_IAMVfwCaptureDialogs, reinterpret_cast<void**>(&dialogs));
     if (std::wstring(name) == testcam::kVfwCameraName) {
       ASSERT_HRESULT_SUCCEEDED(hr);
-      for (int dialog : {VfwCaptureDialog_Source, VfwCaptureDialog_Format,
-                         VfwCaptureDialog_Display}) {
+      for (int dialog :
+           {VfwCaptureDialog_Source, VfwCaptureDialog_Format, VfwCaptureDialog_Display}) {
         EXPECT_EQ(dialogs->HasDialog(dialog), S_FALSE);
         EXPECT_EQ(dialogs->ShowDialog(dialog, nullptr), E_NOTIMPL);
       }

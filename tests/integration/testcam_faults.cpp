@@ -53,7 +53,8 @@ TEST_F(TestCamFaults, DeviceLossIsSignalledAfterTheGivenFrames) {
     if (rig.events->GetEvent(&code, &param1, &param2, 200) != S_OK) continue;
     if (code == EC_DEVICE_LOST) {
       lost = true;
-      EXPECT_TRUE(CComPtr<IUnknown>(rig.device.p).IsEqualObject(reinterpret_cast<IUnknown*>(param1)));
+      EXPECT_TRUE(
+          CComPtr<IUnknown>(rig.device.p).IsEqualObject(reinterpret_cast<IUnknown*>(param1)));
       EXPECT_EQ(param2, 0);
     }
     rig.events->FreeEventParams(code, param1, param2);
@@ -73,8 +74,9 @@ TEST_F(TestCamFaults, NamedCallsFailWithEFail) {
   CComPtr<IBaseFilter> usb;
   CComPtr<IBaseFilter> analog;
   {
-    ScopedVariable fail(testcam::kFailVariable,
-                        L"IAMStreamConfig.GetStreamCaps, IAMVideoProcAmp.GetRange,IAMCrossbar.Route");
+    ScopedVariable fail(
+        testcam::kFailVariable,
+        L"IAMStreamConfig.GetStreamCaps, IAMVideoProcAmp.GetRange,IAMCrossbar.Route");
     ASSERT_HRESULT_SUCCEEDED(bindDevice(testcam::kUsbCameraName, &usb));
     ASSERT_HRESULT_SUCCEEDED(bindDevice(testcam::kAnalogCameraName, &analog));
   }

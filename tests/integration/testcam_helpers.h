@@ -11,6 +11,7 @@
 
 #include <dvdmedia.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -24,8 +25,8 @@ namespace testcam_test {
 
 using kivo::CComPtr;
 
-inline const GUID kSubtypeI420 = {0x30323449, 0x0000, 0x0010,
-                                  {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+inline const GUID kSubtypeI420 = {
+    0x30323449, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 struct DeviceEntry {
   std::wstring name;
@@ -81,8 +82,7 @@ inline HRESULT bindDevice(const wchar_t* name, IBaseFilter** filter) {
   CComPtr<IBindCtx> context;
   HRESULT hr = CreateBindCtx(0, &context);
   if (FAILED(hr)) return hr;
-  return moniker->BindToObject(context, nullptr, IID_IBaseFilter,
-                               reinterpret_cast<void**>(filter));
+  return moniker->BindToObject(context, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
 }
 
 inline CComPtr<IPin> capturePin(IBaseFilter* filter) {
@@ -110,6 +110,7 @@ class FrameRecorder : public ISampleGrabberCB {
     REFERENCE_TIME start, stop;
     bool hasTime;
     bool syncPoint;
+    std::chrono::steady_clock::time_point arrival;
   };
 
   STDMETHODIMP QueryInterface(REFIID iid, void** result) override {
@@ -131,6 +132,7 @@ class FrameRecorder : public ISampleGrabberCB {
     frame.counter = frameCounter(data, frame.length, jpeg);
     frame.hasTime = sample->GetTime(&frame.start, &frame.stop) == S_OK;
     frame.syncPoint = sample->IsSyncPoint() == S_OK;
+    frame.arrival = std::chrono::steady_clock::now();
     {
       std::lock_guard<std::mutex> guard(mutex_);
       frames_.push_back(frame);
@@ -210,7 +212,8 @@ struct CaptureRig {
     VIDEO_STREAM_CONFIG_CAPS caps;
     HRESULT hr = config->GetStreamCaps(index, &type, reinterpret_cast<BYTE*>(&caps));
     if (hr != S_OK) return FAILED(hr) ? hr : E_INVALIDARG;
-    if (interval != 0) reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->AvgTimePerFrame = interval;
+    if (interval != 0)
+      reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->AvgTimePerFrame = interval;
     hr = config->SetFormat(type);
     if (SUCCEEDED(hr)) {
       AM_MEDIA_TYPE wanted = {};
@@ -224,7 +227,8 @@ struct CaptureRig {
       hr = builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, device, nullptr,
                                  grabberFilter);
     }
-    if (SUCCEEDED(hr)) hr = builder->RenderStream(nullptr, nullptr, grabberFilter, nullptr, renderer);
+    if (SUCCEEDED(hr))
+      hr = builder->RenderStream(nullptr, nullptr, grabberFilter, nullptr, renderer);
     if (SUCCEEDED(hr) && recorder) hr = grabber->SetCallback(recorder, 0);
     return hr;
   }

@@ -155,6 +155,32 @@ TEST_F(TestCamInterfaces, PinOffersTheWholeListBeforeAFormatIsSet) {
   EXPECT_EQ(pin_->QueryAccept(&odd), S_FALSE);
 }
 
+TEST_F(TestCamInterfaces, CaptureGraphBuilderFindsThePinAndItsConfiguration) {
+  CComPtr<ICaptureGraphBuilder2> builder;
+  ASSERT_HRESULT_SUCCEEDED(builder.CoCreateInstance(CLSID_CaptureGraphBuilder2));
+  CComPtr<IGraphBuilder> graph;
+  ASSERT_HRESULT_SUCCEEDED(graph.CoCreateInstance(CLSID_FilterGraph));
+  ASSERT_HRESULT_SUCCEEDED(builder->SetFiltergraph(graph));
+  ASSERT_HRESULT_SUCCEEDED(graph->AddFilter(filter_, L"Camera"));
+  CComPtr<IPin> found;
+  ASSERT_EQ(builder->FindPin(filter_, PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, FALSE,
+                             0, &found),
+            S_OK);
+  EXPECT_TRUE(found.IsEqualObject(pin_));
+  CComPtr<IAMStreamConfig> config;
+  EXPECT_EQ(builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Interleaved, filter_,
+                                   IID_IAMStreamConfig, reinterpret_cast<void**>(&config)),
+            E_NOINTERFACE);
+  EXPECT_EQ(builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, filter_,
+                                   IID_IAMStreamConfig, reinterpret_cast<void**>(&config)),
+            S_OK);
+  EXPECT_TRUE(config.IsEqualObject(config_));
+  CComPtr<IPin> preview;
+  EXPECT_HRESULT_FAILED(builder->FindPin(filter_, PINDIR_OUTPUT, &PIN_CATEGORY_PREVIEW,
+                                         &MEDIATYPE_Video, FALSE, 0, &preview));
+  ASSERT_HRESULT_SUCCEEDED(graph->RemoveFilter(filter_));
+}
+
 TEST_F(TestCamInterfaces, PinReportsTheCaptureCategory) {
   CComPtr<IKsPropertySet> properties;
   ASSERT_HRESULT_SUCCEEDED(pin_.QueryInterface(&properties));
@@ -213,8 +239,7 @@ TEST_F(TestCamInterfaces, VideoControlFlipsAndFrameRates) {
   EXPECT_EQ(count, 2);
   LONGLONG* intervals = nullptr;
   EXPECT_EQ(control->GetFrameRateList(pin_, 0, SIZE{320, 240}, &count, &intervals), E_INVALIDARG);
-  EXPECT_EQ(control->GetFrameRateList(pin_, 10, SIZE{640, 480}, &count, &intervals),
-            E_INVALIDARG);
+  EXPECT_EQ(control->GetFrameRateList(pin_, 10, SIZE{640, 480}, &count, &intervals), E_INVALIDARG);
   LONGLONG actual = 0;
   EXPECT_EQ(control->GetCurrentActualFrameRate(pin_, &actual), VFW_E_NOT_CONNECTED);
 }

@@ -81,11 +81,9 @@ class TestCamRegistration : public ::testing::Test {
     module_ = LoadLibraryW(dllPath_.c_str());
     ASSERT_NE(module_, nullptr);
     registerServer_ = procedure<ServerCall>(module_, "DllRegisterServer");
-    unregisterServer_ =
-        procedure<ServerCall>(module_, "DllUnregisterServer");
+    unregisterServer_ = procedure<ServerCall>(module_, "DllUnregisterServer");
     canUnload_ = procedure<ServerCall>(module_, "DllCanUnloadNow");
-    getClassObject_ =
-        procedure<GetClassObjectCall>(module_, "DllGetClassObject");
+    getClassObject_ = procedure<GetClassObjectCall>(module_, "DllGetClassObject");
     ASSERT_TRUE(registerServer_ && unregisterServer_ && canUnload_ && getClassObject_);
   }
 

@@ -149,9 +149,13 @@ TEST_F(TestCamStreaming, FramesAreSpacedByTheSelectedInterval) {
   const auto frames = recorder_.frames();
   expectInOrder(frames, 0);
   for (size_t i = 1; i < frames.size(); ++i) {
-    EXPECT_GE(frames[i].start - frames[i - 1].start, 1000000) << "frame " << i;
+    EXPECT_EQ(frames[i].start - frames[i - 1].start, 2000000) << "frame " << i;
     EXPECT_EQ(frames[i].stop - frames[i].start, 2000000);
   }
+  // They are not sent faster than that either (a bound that only a device
+  // running ahead of its rate can break).
+  const auto spread = frames.back().arrival - frames.front().arrival;
+  EXPECT_GE(spread, milliseconds(100) * static_cast<int>(frames.size() - 1));
 }
 
 TEST_F(TestCamStreaming, BrightnessChangesThePicture) {
@@ -249,6 +253,21 @@ TEST_F(TestCamStreaming, FilterStateFollowsTheGraph) {
   EXPECT_EQ(rig_.config->SetFormat(type), VFW_E_NOT_STOPPED);
   kivo::DeleteMediaType(type);
   ASSERT_HRESULT_SUCCEEDED(rig_.control->Stop());
+}
+
+TEST(TestCamTeardown, ReleasingARunningGraphStopsTheDevice) {
+  kivo::test::ComScope com;
+  FrameRecorder recorder;  // outlives the graph
+  {
+    CaptureRig rig;
+    ASSERT_HRESULT_SUCCEEDED(rig.create(testcam::kUsbCameraName));
+    ASSERT_HRESULT_SUCCEEDED(rig.connect(kYuy2_160x120, &recorder));
+    ASSERT_HRESULT_SUCCEEDED(rig.control->Run());
+    ASSERT_TRUE(recorder.counter.waitFor(2, kBound));
+    rig.control.Release();  // the graph goes while it runs
+  }
+  const long seen = recorder.counter.count();
+  EXPECT_FALSE(recorder.counter.waitFor(seen + 1, milliseconds(500)));
 }
 
 }  // namespace

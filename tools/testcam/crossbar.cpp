@@ -52,7 +52,8 @@ CMediaType connectorType(long physicalType) {
 
 class Crossbar::Pin : public IPin {
  public:
-  Pin(Crossbar* owner, long position) : owner_(owner), spec_(kPins[position]), position_(position) {}
+  Pin(Crossbar* owner, long position)
+      : owner_(owner), spec_(kPins[position]), position_(position) {}
 
   STDMETHODIMP QueryInterface(REFIID iid, void** result) override {
     if (!result) return E_POINTER;

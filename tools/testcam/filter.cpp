@@ -29,7 +29,8 @@ LONGLONG nowTicks() {
 
 SettingTable::SettingTable(const std::vector<RangeSetting>& settings, HRESULT absentResult)
     : absentResult_(absentResult) {
-  for (const RangeSetting& s : settings) entries_.push_back(Entry{s, s.defaultValue, s.initialFlags});
+  for (const RangeSetting& s : settings)
+    entries_.push_back(Entry{s, s.defaultValue, s.initialFlags});
 }
 
 const SettingTable::Entry* SettingTable::find(long id) const {
@@ -207,15 +208,10 @@ STDMETHODIMP CaptureFilter::Pause() {
   return S_OK;
 }
 
-STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME start) {
+STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME) {
   TESTCAM_FAULT("IBaseFilter.Run");
   std::lock_guard<std::recursive_mutex> guard(lock_);
   if (state_ == State_Stopped) startStreaming();
-  {
-    std::lock_guard<std::mutex> timing(timingLock_);
-    streamStart_ = start;
-    streamClock_ = clock_;
-  }
   restartTiming_ = true;
   running_ = true;
   if (wakeEvent_) SetEvent(wakeEvent_);
@@ -351,8 +347,8 @@ STDMETHODIMP CaptureFilter::GetMaxAvailableFrameRate(IPin* pin, LONG index, SIZE
   return S_OK;
 }
 
-STDMETHODIMP CaptureFilter::GetFrameRateList(IPin* pin, LONG index, SIZE dimensions,
-                                             LONG* count, LONGLONG** intervals) {
+STDMETHODIMP CaptureFilter::GetFrameRateList(IPin* pin, LONG index, SIZE dimensions, LONG* count,
+                                             LONGLONG** intervals) {
   TESTCAM_FAULT("IAMVideoControl.GetFrameRateList");
   if (!count) return E_POINTER;
   if (!isCapturePin(pin) || index < 0 || index >= static_cast<LONG>(profile_.formats.size())) {
@@ -472,9 +468,8 @@ STDMETHODIMP CaptureFilter::SendDriverMessage(int, int, LONG, LONG) {
 #define TESTCAM_PART_FAULT(name) \
   if (filter_->faults().fails(name)) return E_FAIL
 
-STDMETHODIMP CaptureFilter::ProcAmpPart::GetRange(LONG id, LONG* minimum, LONG* maximum,
-                                                  LONG* step, LONG* defaultValue,
-                                                  LONG* capsFlags) {
+STDMETHODIMP CaptureFilter::ProcAmpPart::GetRange(LONG id, LONG* minimum, LONG* maximum, LONG* step,
+                                                  LONG* defaultValue, LONG* capsFlags) {
   TESTCAM_PART_FAULT("IAMVideoProcAmp.GetRange");
   return table.getRange(id, minimum, maximum, step, defaultValue, capsFlags);
 }
@@ -577,10 +572,6 @@ void CaptureFilter::stopStreaming() {
   wakeEvent_ = nullptr;
   streamAllocator_.Release();
   streamTransport_.Release();
-  {
-    std::lock_guard<std::mutex> timing(timingLock_);
-    streamClock_.Release();
-  }
 }
 
 void CaptureFilter::streamLoop() {
@@ -624,18 +615,15 @@ void CaptureFilter::deliverFrame() {
   }
   BYTE* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || !data) return;
-  const long length = drawFrame(streamType_, pictureSettings(), frameCounter_, data,
-                                sample->GetSize());
+  const long length =
+      drawFrame(streamType_, pictureSettings(), frameCounter_, data, sample->GetSize());
   if (length == 0) return;
   sample->SetActualDataLength(length);
 
+  // Stream time of the frame: its number times the frame interval. The
+  // thread delivers at that pace from the first run, and the graph's stream
+  // time stands still while paused, so the two stay together.
   REFERENCE_TIME start = static_cast<REFERENCE_TIME>(frameCounter_) * streamInterval_;
-  {
-    std::lock_guard<std::mutex> timing(timingLock_);
-    REFERENCE_TIME now = 0;
-    // With a clock, stamp the frame with the stream time of its capture.
-    if (streamClock_ && SUCCEEDED(streamClock_->GetTime(&now))) start = now - streamStart_;
-  }
   REFERENCE_TIME stop = start + streamInterval_;
   sample->SetTime(&start, &stop);
   sample->SetSyncPoint(TRUE);
@@ -650,8 +638,8 @@ void CaptureFilter::deliverFrame() {
 
   const LONGLONG now = nowTicks();
   if (lastDelivery_ != 0) {
-    measuredInterval_ = static_cast<LONGLONG>(static_cast<double>(now - lastDelivery_) * 1e7 /
-                                              ticksPerSecond_);
+    measuredInterval_ =
+        static_cast<LONGLONG>(static_cast<double>(now - lastDelivery_) * 1e7 / ticksPerSecond_);
   }
   lastDelivery_ = now;
   ++frameCounter_;
@@ -662,9 +650,9 @@ void CaptureFilter::signalDeviceLost() {
   if (!graph_) return;
   CComPtr<IMediaEventSink> sink;
   if (SUCCEEDED(graph_->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink)))) {
-    sink->Notify(EC_DEVICE_LOST,
-                 reinterpret_cast<LONG_PTR>(static_cast<IUnknown*>(static_cast<IBaseFilter*>(this))),
-                 0);
+    sink->Notify(
+        EC_DEVICE_LOST,
+        reinterpret_cast<LONG_PTR>(static_cast<IUnknown*>(static_cast<IBaseFilter*>(this))), 0);
   }
 }
 

@@ -297,9 +297,7 @@ STDMETHODIMP CapturePin::QueryInternalConnections(IPin**, ULONG*) { return E_NOT
 STDMETHODIMP CapturePin::EndOfStream() { return E_UNEXPECTED; }
 STDMETHODIMP CapturePin::BeginFlush() { return E_UNEXPECTED; }
 STDMETHODIMP CapturePin::EndFlush() { return E_UNEXPECTED; }
-STDMETHODIMP CapturePin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) {
-  return E_UNEXPECTED;
-}
+STDMETHODIMP CapturePin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { return E_UNEXPECTED; }
 
 HRESULT CapturePin::activate() {
   if (!allocator_) return VFW_E_NOT_CONNECTED;
@@ -465,8 +463,8 @@ STDMETHODIMP AnalogInputPin::Set(REFGUID set, DWORD, LPVOID, DWORD, LPVOID, DWOR
   return set == AMPROPSETID_Pin ? E_PROP_ID_UNSUPPORTED : E_PROP_SET_UNSUPPORTED;
 }
 
-STDMETHODIMP AnalogInputPin::Get(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data,
-                                 DWORD dataSize, DWORD* returned) {
+STDMETHODIMP AnalogInputPin::Get(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data, DWORD dataSize,
+                                 DWORD* returned) {
   return answerCategory(set, id, data, dataSize, returned, PIN_CATEGORY_ANALOGVIDEOIN);
 }
 

@@ -10,8 +10,8 @@
 namespace testcam {
 
 // {30323449-0000-0010-8000-00AA00389B71}
-const GUID kSubtypeI420 = {0x30323449, 0x0000, 0x0010,
-                           {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+const GUID kSubtypeI420 = {
+    0x30323449, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 namespace {
 
@@ -115,7 +115,8 @@ std::vector<Format> makeFormats(const std::vector<FormatSpec>& specs, ULONG stan
 }
 
 constexpr DWORD fourcc(char a, char b, char c, char d) {
-  return static_cast<DWORD>(static_cast<BYTE>(a)) | (static_cast<DWORD>(static_cast<BYTE>(b)) << 8) |
+  return static_cast<DWORD>(static_cast<BYTE>(a)) |
+         (static_cast<DWORD>(static_cast<BYTE>(b)) << 8) |
          (static_cast<DWORD>(static_cast<BYTE>(c)) << 16) |
          (static_cast<DWORD>(static_cast<BYTE>(d)) << 24);
 }
@@ -203,8 +204,8 @@ std::vector<DeviceProfile> buildProfiles() {
   dalsa.clsid = &kDalsaCameraClsid;
   dalsa.name = kDalsaCameraName;
   dalsa.number = 3;
-  dalsa.formats = makeFormats({{&MEDIASUBTYPE_RGB24, BI_RGB, 24, 320, 240, false, big}},
-                              AnalogVideo_None);
+  dalsa.formats =
+      makeFormats({{&MEDIASUBTYPE_RGB24, BI_RGB, 24, 320, 240, false, big}}, AnalogVideo_None);
   dalsa.videoControl = false;
   dalsa.analog = false;
   dalsa.vfw = false;

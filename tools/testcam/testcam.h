@@ -149,8 +149,8 @@ class CapturePin : public IPin, public IAMStreamConfig, public IKsPropertySet {
 
   // Called by the filter, with its lock held.
   bool isConnected() const { return peer_ != nullptr; }
-  HRESULT activate();    // stopped to paused: commit the allocator
-  void deactivate();     // to stopped: decommit the allocator
+  HRESULT activate();  // stopped to paused: commit the allocator
+  void deactivate();   // to stopped: decommit the allocator
   const CMediaType& currentType() const { return current_; }
   CComPtr<IMemAllocator> allocator() const { return allocator_; }
   CComPtr<IMemInputPin> transport() const { return transport_; }
@@ -232,11 +232,11 @@ class SettingTable {
 };
 
 class CaptureFilter final : public IBaseFilter,
-                      public IAMFilterMiscFlags,
-                      public IAMVideoControl,
-                      public IAMAnalogVideoDecoder,
-                      public IAMVfwCaptureDialogs,
-                      public IPersistPropertyBag {
+                            public IAMFilterMiscFlags,
+                            public IAMVideoControl,
+                            public IAMAnalogVideoDecoder,
+                            public IAMVfwCaptureDialogs,
+                            public IPersistPropertyBag {
  public:
   static HRESULT create(const DeviceProfile& profile, REFIID iid, void** result);
 
@@ -352,7 +352,6 @@ class CaptureFilter final : public IBaseFilter,
   Faults faults_;
   std::recursive_mutex lock_;  // state, connection and format
   FILTER_STATE state_ = State_Stopped;
-  REFERENCE_TIME streamStart_ = 0;
   CComPtr<IReferenceClock> clock_;
   std::wstring name_;
 
@@ -378,8 +377,6 @@ class CaptureFilter final : public IBaseFilter,
   REFERENCE_TIME streamInterval_ = 333333;
   CComPtr<IMemAllocator> streamAllocator_;
   CComPtr<IMemInputPin> streamTransport_;
-  std::mutex timingLock_;
-  CComPtr<IReferenceClock> streamClock_;
   std::atomic<bool> restartTiming_{false};
   std::thread thread_;
   HANDLE quitEvent_ = nullptr;
@@ -387,10 +384,10 @@ class CaptureFilter final : public IBaseFilter,
   std::atomic<bool> running_{false};
   std::atomic<bool> lost_{false};
   std::atomic<LONGLONG> measuredInterval_{0};
-  uint32_t frameCounter_ = 0;         // streaming thread only
-  bool sendMediaType_ = false;        // streaming thread only
-  LONGLONG nextDue_ = 0;              // streaming thread only, in counter ticks
-  LONGLONG lastDelivery_ = 0;         // streaming thread only
+  uint32_t frameCounter_ = 0;   // streaming thread only
+  bool sendMediaType_ = false;  // streaming thread only
+  LONGLONG nextDue_ = 0;        // streaming thread only, in counter ticks
+  LONGLONG lastDelivery_ = 0;   // streaming thread only
   LONGLONG ticksPerSecond_ = 1;
 };
 
@@ -420,8 +417,7 @@ class Crossbar final : public IBaseFilter, public IAMCrossbar {
   STDMETHODIMP CanRoute(LONG output, LONG input) override;
   STDMETHODIMP Route(LONG output, LONG input) override;
   STDMETHODIMP get_IsRoutedTo(LONG output, LONG* input) override;
-  STDMETHODIMP get_CrossbarPinInfo(BOOL isInput, LONG index, LONG* related,
-                                   LONG* type) override;
+  STDMETHODIMP get_CrossbarPinInfo(BOOL isInput, LONG index, LONG* related, LONG* type) override;
 
   // The device's analog input, which the video decoder output feeds; null
   // once the device is gone.
