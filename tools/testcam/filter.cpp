@@ -121,7 +121,7 @@ CaptureFilter::CaptureFilter(const DeviceProfile& profile)
 
 CaptureFilter::~CaptureFilter() {
   {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    std::lock_guard<std::mutex> transition(transitionLock_);
     stopStreaming();
   }
   if (crossbar_) {
@@ -189,14 +189,18 @@ bool CaptureFilter::isCapturePin(IPin* pin) const {
 
 STDMETHODIMP CaptureFilter::Stop() {
   TESTCAM_FAULT("IBaseFilter.Stop");
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  std::lock_guard<std::mutex> transition(transitionLock_);
+  // The thread is joined without the filter lock: a host's callback on the
+  // streaming thread may still ask the filter for its state meanwhile.
   stopStreaming();
+  std::lock_guard<std::recursive_mutex> guard(lock_);
   state_ = State_Stopped;
   return S_OK;
 }
 
 STDMETHODIMP CaptureFilter::Pause() {
   TESTCAM_FAULT("IBaseFilter.Pause");
+  std::lock_guard<std::mutex> transition(transitionLock_);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   if (state_ == State_Stopped) {
     startStreaming();
@@ -208,10 +212,16 @@ STDMETHODIMP CaptureFilter::Pause() {
   return S_OK;
 }
 
-STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME) {
+STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME start) {
   TESTCAM_FAULT("IBaseFilter.Run");
+  std::lock_guard<std::mutex> transition(transitionLock_);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   if (state_ == State_Stopped) startStreaming();
+  {
+    std::lock_guard<std::mutex> timing(timingLock_);
+    streamStart_ = start;
+    streamClock_ = clock_;
+  }
   restartTiming_ = true;
   running_ = true;
   if (wakeEvent_) SetEvent(wakeEvent_);
@@ -535,7 +545,7 @@ PictureSettings CaptureFilter::pictureSettings() const {
   return s;
 }
 
-// With the filter lock held, on the way from stopped to paused.
+// With both locks held, on the way from stopped to paused.
 void CaptureFilter::startStreaming() {
   if (thread_.joinable() || !capturePin_->isConnected()) return;
   if (FAILED(capturePin_->activate())) return;
@@ -555,23 +565,25 @@ void CaptureFilter::startStreaming() {
   thread_ = std::thread(&CaptureFilter::streamLoop, this);
 }
 
-// With the filter lock held. Once it returns no frame is on its way.
+// With the transition lock held, not the filter lock. Once it returns no
+// frame is on its way.
 void CaptureFilter::stopStreaming() {
   running_ = false;
-  if (thread_.joinable()) {
-    SetEvent(quitEvent_);
+  if (quitEvent_) SetEvent(quitEvent_);
+  {
     // Decommitting releases a thread that waits for a free buffer.
-    capturePin_->deactivate();
-    thread_.join();
-  } else {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
     capturePin_->deactivate();
   }
+  if (thread_.joinable()) thread_.join();
   if (quitEvent_) CloseHandle(quitEvent_);
   if (wakeEvent_) CloseHandle(wakeEvent_);
   quitEvent_ = nullptr;
   wakeEvent_ = nullptr;
   streamAllocator_.Release();
   streamTransport_.Release();
+  std::lock_guard<std::mutex> timing(timingLock_);
+  streamClock_.Release();
 }
 
 void CaptureFilter::streamLoop() {
@@ -581,7 +593,10 @@ void CaptureFilter::streamLoop() {
     DWORD timeout = INFINITE;
     if (running_ && !lost_) {
       const LONGLONG now = nowTicks();
-      if (restartTiming_.exchange(false)) nextDue_ = now;
+      if (restartTiming_.exchange(false)) {
+        nextDue_ = now;
+        segmentStarted_ = false;
+      }
       if (nextDue_ > now) {
         timeout = static_cast<DWORD>((nextDue_ - now) * 1000 / ticksPerSecond_ + 1);
       } else {
@@ -620,10 +635,19 @@ void CaptureFilter::deliverFrame() {
   if (length == 0) return;
   sample->SetActualDataLength(length);
 
-  // Stream time of the frame: its number times the frame interval. The
-  // thread delivers at that pace from the first run, and the graph's stream
-  // time stands still while paused, so the two stay together.
+  // The stream time of the capture: the graph clock's time minus the run's
+  // start time, as a live source stamps its frames. Such a frame is never
+  // early for a renderer. Without a clock: frame number times interval.
   REFERENCE_TIME start = static_cast<REFERENCE_TIME>(frameCounter_) * streamInterval_;
+  {
+    std::lock_guard<std::mutex> timing(timingLock_);
+    REFERENCE_TIME now = 0;
+    if (streamClock_ && SUCCEEDED(streamClock_->GetTime(&now))) start = now - streamStart_;
+  }
+  // Strictly increasing within one run.
+  if (segmentStarted_ && start <= lastStart_) start = lastStart_ + 1;
+  segmentStarted_ = true;
+  lastStart_ = start;
   REFERENCE_TIME stop = start + streamInterval_;
   sample->SetTime(&start, &stop);
   sample->SetSyncPoint(TRUE);

@@ -350,7 +350,8 @@ class CaptureFilter final : public IBaseFilter,
   std::atomic<ULONG> refs_{1};
   const DeviceProfile& profile_;
   Faults faults_;
-  std::recursive_mutex lock_;  // state, connection and format
+  std::mutex transitionLock_;  // one state change at a time; held while joining
+  std::recursive_mutex lock_;  // state, connection and format; never held while joining
   FILTER_STATE state_ = State_Stopped;
   CComPtr<IReferenceClock> clock_;
   std::wstring name_;
@@ -377,7 +378,12 @@ class CaptureFilter final : public IBaseFilter,
   REFERENCE_TIME streamInterval_ = 333333;
   CComPtr<IMemAllocator> streamAllocator_;
   CComPtr<IMemInputPin> streamTransport_;
+  std::mutex timingLock_;
+  REFERENCE_TIME streamStart_ = 0;
+  CComPtr<IReferenceClock> streamClock_;
   std::atomic<bool> restartTiming_{false};
+  bool segmentStarted_ = false;   // streaming thread only
+  REFERENCE_TIME lastStart_ = 0;  // streaming thread only
   std::thread thread_;
   HANDLE quitEvent_ = nullptr;
   HANDLE wakeEvent_ = nullptr;
