@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -138,6 +139,7 @@ class FrameRecorder : public ISampleGrabberCB {
       frames_.push_back(frame);
       last_.assign(data, data + frame.length);
     }
+    if (onFrame) onFrame();
     counter.add();
     return S_OK;
   }
@@ -154,6 +156,8 @@ class FrameRecorder : public ISampleGrabberCB {
 
   kivo::test::EventCounter counter;
   bool jpeg = false;
+  // Runs on the streaming thread for every frame, when set before running.
+  std::function<void()> onFrame;
 
  private:
   mutable std::mutex mutex_;
