@@ -11,7 +11,7 @@ namespace testcam {
 
 namespace {
 
-struct PinSpec {
+struct PinLayout {
   const wchar_t* name;
   bool input;
   long type;     // PhysConn_*
@@ -19,7 +19,7 @@ struct PinSpec {
 };
 
 // Inputs first, then outputs, as the crossbar enumerates them.
-const PinSpec kPins[] = {
+const PinLayout kPins[] = {
     {L"Video Tuner In", true, PhysConn_Video_Tuner, 3},
     {L"Video Composite In", true, PhysConn_Video_Composite, 4},
     {L"Video SVideo In", true, PhysConn_Video_SVideo, 4},
@@ -53,7 +53,7 @@ CMediaType connectorType(long physicalType) {
 class Crossbar::Pin : public IPin {
  public:
   Pin(Crossbar* owner, long position)
-      : owner_(owner), spec_(kPins[position]), position_(position) {}
+      : owner_(owner), layout_(kPins[position]), position_(position) {}
 
   STDMETHODIMP QueryInterface(REFIID iid, void** result) override {
     if (!result) return E_POINTER;
@@ -72,7 +72,7 @@ class Crossbar::Pin : public IPin {
 
   STDMETHODIMP Connect(IPin* receivePin, const AM_MEDIA_TYPE*) override {
     if (!receivePin) return E_POINTER;
-    if (spec_.input) return E_UNEXPECTED;
+    if (layout_.input) return E_UNEXPECTED;
     std::lock_guard<std::mutex> guard(owner_->lock_);
     if (isWired() && owner_->decoderInput_) return VFW_E_ALREADY_CONNECTED;
     return VFW_E_NO_ACCEPTABLE_TYPES;
@@ -80,7 +80,7 @@ class Crossbar::Pin : public IPin {
   STDMETHODIMP ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override {
     if (!connector || !type) return E_POINTER;
     // A physical connector takes no connection from a graph.
-    return spec_.input ? VFW_E_TYPE_NOT_ACCEPTED : E_UNEXPECTED;
+    return layout_.input ? VFW_E_TYPE_NOT_ACCEPTED : E_UNEXPECTED;
   }
   STDMETHODIMP Disconnect() override {
     // The decoder link is wired inside the device and stays.
@@ -101,7 +101,7 @@ class Crossbar::Pin : public IPin {
       std::memset(type, 0, sizeof(*type));
       return VFW_E_NOT_CONNECTED;
     }
-    const CMediaType analog = connectorType(spec_.type);
+    const CMediaType analog = connectorType(layout_.type);
     return kivo::CopyMediaType(type, &analog);
   }
   STDMETHODIMP QueryPinInfo(PIN_INFO* info) override {
@@ -109,34 +109,34 @@ class Crossbar::Pin : public IPin {
     std::memset(info, 0, sizeof(*info));
     info->pFilter = static_cast<IBaseFilter*>(owner_);
     info->pFilter->AddRef();
-    info->dir = spec_.input ? PINDIR_INPUT : PINDIR_OUTPUT;
-    std::wcsncpy(info->achName, spec_.name, MAX_PIN_NAME - 1);
+    info->dir = layout_.input ? PINDIR_INPUT : PINDIR_OUTPUT;
+    std::wcsncpy(info->achName, layout_.name, MAX_PIN_NAME - 1);
     return S_OK;
   }
   STDMETHODIMP QueryDirection(PIN_DIRECTION* direction) override {
     if (!direction) return E_POINTER;
-    *direction = spec_.input ? PINDIR_INPUT : PINDIR_OUTPUT;
+    *direction = layout_.input ? PINDIR_INPUT : PINDIR_OUTPUT;
     return S_OK;
   }
-  STDMETHODIMP QueryId(LPWSTR* id) override { return copyWideString(spec_.name, id); }
+  STDMETHODIMP QueryId(LPWSTR* id) override { return copyWideString(layout_.name, id); }
   STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE* type) override {
     if (!type) return E_POINTER;
-    return type->majortype == connectorType(spec_.type).majortype ? S_OK : S_FALSE;
+    return type->majortype == connectorType(layout_.type).majortype ? S_OK : S_FALSE;
   }
   STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** result) override {
-    return createMediaTypeEnum({connectorType(spec_.type)}, result);
+    return createMediaTypeEnum({connectorType(layout_.type)}, result);
   }
   STDMETHODIMP QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
-  STDMETHODIMP EndOfStream() override { return spec_.input ? S_OK : E_UNEXPECTED; }
-  STDMETHODIMP BeginFlush() override { return spec_.input ? S_OK : E_UNEXPECTED; }
-  STDMETHODIMP EndFlush() override { return spec_.input ? S_OK : E_UNEXPECTED; }
+  STDMETHODIMP EndOfStream() override { return layout_.input ? S_OK : E_UNEXPECTED; }
+  STDMETHODIMP BeginFlush() override { return layout_.input ? S_OK : E_UNEXPECTED; }
+  STDMETHODIMP EndFlush() override { return layout_.input ? S_OK : E_UNEXPECTED; }
   STDMETHODIMP NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override {
-    return spec_.input ? S_OK : E_UNEXPECTED;
+    return layout_.input ? S_OK : E_UNEXPECTED;
   }
 
  private:
   Crossbar* owner_;
-  const PinSpec& spec_;
+  const PinLayout& layout_;
   long position_;
 };
 
@@ -308,9 +308,9 @@ STDMETHODIMP Crossbar::get_CrossbarPinInfo(BOOL isInput, LONG index, LONG* relat
   if (!related || !type) return E_POINTER;
   const long count = isInput ? kInputs : kOutputs;
   if (index < 0 || index >= count) return E_INVALIDARG;
-  const PinSpec& spec = kPins[isInput ? index : kInputs + index];
-  *related = spec.related;
-  *type = spec.type;
+  const PinLayout& layout = kPins[isInput ? index : kInputs + index];
+  *related = layout.related;
+  *type = layout.type;
   return S_OK;
 }
 

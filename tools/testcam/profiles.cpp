@@ -23,7 +23,7 @@ constexpr LONGLONG k5fps = 2000000;
 constexpr LONGLONG kNtscRate = 333667;
 constexpr LONGLONG kPalRate = 400000;
 
-struct FormatSpec {
+struct FormatLayout {
   const GUID* subtype;
   DWORD compression;  // biCompression
   WORD bitCount;
@@ -33,21 +33,21 @@ struct FormatSpec {
   std::vector<LONGLONG> intervals;
 };
 
-long imageSize(const FormatSpec& spec) {
-  const long w = spec.width;
-  const long h = spec.height < 0 ? -spec.height : spec.height;
-  if (spec.compression == BI_RGB) return ((w * spec.bitCount / 8 + 3) & ~3L) * h;
-  if (spec.bitCount == 12) return w * h * 3 / 2;
-  return w * h * spec.bitCount / 8;
+long imageSize(const FormatLayout& layout) {
+  const long w = layout.width;
+  const long h = layout.height < 0 ? -layout.height : layout.height;
+  if (layout.compression == BI_RGB) return ((w * layout.bitCount / 8 + 3) & ~3L) * h;
+  if (layout.bitCount == 12) return w * h * 3 / 2;
+  return w * h * layout.bitCount / 8;
 }
 
-Format makeFormat(const FormatSpec& spec, ULONG standards) {
+Format makeFormat(const FormatLayout& layout, ULONG standards) {
   Format format;
   CMediaType& mt = format.type;
   mt.SetType(&MEDIATYPE_Video);
-  mt.SetSubtype(spec.subtype);
-  const long size = imageSize(spec);
-  const bool compressed = *spec.subtype == MEDIASUBTYPE_MJPG;
+  mt.SetSubtype(layout.subtype);
+  const long size = imageSize(layout);
+  const bool compressed = *layout.subtype == MEDIASUBTYPE_MJPG;
   if (compressed) {
     mt.SetVariableSize();
     mt.lSampleSize = 0;
@@ -55,9 +55,9 @@ Format makeFormat(const FormatSpec& spec, ULONG standards) {
     mt.SetSampleSize(size);
   }
   mt.SetTemporalCompression(FALSE);
-  const LONGLONG interval = spec.intervals.front();
+  const LONGLONG interval = layout.intervals.front();
   BITMAPINFOHEADER* bmi = nullptr;
-  if (spec.vih2) {
+  if (layout.vih2) {
     mt.SetFormatType(&FORMAT_VideoInfo2);
     auto* vih = reinterpret_cast<VIDEOINFOHEADER2*>(mt.AllocFormatBuffer(sizeof(VIDEOINFOHEADER2)));
     vih->AvgTimePerFrame = interval;
@@ -73,18 +73,18 @@ Format makeFormat(const FormatSpec& spec, ULONG standards) {
     bmi = &vih->bmiHeader;
   }
   bmi->biSize = sizeof(BITMAPINFOHEADER);
-  bmi->biWidth = spec.width;
-  bmi->biHeight = spec.height;
+  bmi->biWidth = layout.width;
+  bmi->biHeight = layout.height;
   bmi->biPlanes = 1;
-  bmi->biBitCount = spec.bitCount;
-  bmi->biCompression = spec.compression;
+  bmi->biBitCount = layout.bitCount;
+  bmi->biCompression = layout.compression;
   bmi->biSizeImage = static_cast<DWORD>(size);
 
   VIDEO_STREAM_CONFIG_CAPS& caps = format.caps;
   std::memset(&caps, 0, sizeof(caps));
-  caps.guid = spec.vih2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
+  caps.guid = layout.vih2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
   caps.VideoStandard = standards;
-  const SIZE frame = {spec.width, spec.height < 0 ? -spec.height : spec.height};
+  const SIZE frame = {layout.width, layout.height < 0 ? -layout.height : layout.height};
   caps.InputSize = frame;
   caps.MinCroppingSize = frame;
   caps.MaxCroppingSize = frame;
@@ -94,9 +94,9 @@ Format makeFormat(const FormatSpec& spec, ULONG standards) {
   caps.MaxOutputSize = frame;
   caps.OutputGranularityX = 1;
   caps.OutputGranularityY = 1;
-  LONGLONG fastest = spec.intervals.front();
-  LONGLONG slowest = spec.intervals.front();
-  for (LONGLONG i : spec.intervals) {
+  LONGLONG fastest = layout.intervals.front();
+  LONGLONG slowest = layout.intervals.front();
+  for (LONGLONG i : layout.intervals) {
     if (i < fastest) fastest = i;
     if (i > slowest) slowest = i;
   }
@@ -104,13 +104,13 @@ Format makeFormat(const FormatSpec& spec, ULONG standards) {
   caps.MaxFrameInterval = slowest;
   caps.MinBitsPerSecond = static_cast<LONG>(size * 8LL * 10000000 / slowest);
   caps.MaxBitsPerSecond = static_cast<LONG>(size * 8LL * 10000000 / fastest);
-  format.intervals = spec.intervals;
+  format.intervals = layout.intervals;
   return format;
 }
 
-std::vector<Format> makeFormats(const std::vector<FormatSpec>& specs, ULONG standards) {
+std::vector<Format> makeFormats(const std::vector<FormatLayout>& layouts, ULONG standards) {
   std::vector<Format> formats;
-  for (const FormatSpec& spec : specs) formats.push_back(makeFormat(spec, standards));
+  for (const FormatLayout& layout : layouts) formats.push_back(makeFormat(layout, standards));
   return formats;
 }
 
