@@ -1,0 +1,50 @@
+#include "core/hresult_text.h"
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <cstdio>
+
+namespace kivo::probe {
+
+namespace {
+
+std::string trimmed(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n' ||
+                           text.back() == '\t' || text.back() == '.')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string hresultHex(long hr) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "0x%08lX", static_cast<unsigned long>(hr) & 0xFFFFFFFFul);
+  return buffer;
+}
+
+std::string hresultText(long hr) {
+  char buffer[256] = {};
+  AMGetErrorTextA(static_cast<HRESULT>(hr), buffer, sizeof buffer);
+  buffer[sizeof buffer - 1] = '\0';
+  std::string text = trimmed(buffer);
+  if (!text.empty()) return text;
+  char* message = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&message), 0, nullptr);
+  if (length && message) text = trimmed(message);
+  if (message) LocalFree(message);
+  return text;
+}
+
+std::string formatHResult(long hr, const std::string& text) {
+  const std::string hex = hresultHex(hr);
+  return text.empty() ? hex : hex + " (" + text + ")";
+}
+
+std::string describeHResult(long hr) { return formatHResult(hr, hresultText(hr)); }
+
+}  // namespace kivo::probe
