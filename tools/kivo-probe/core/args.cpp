@@ -10,9 +10,8 @@ namespace kivo::probe {
 
 namespace {
 
-const OptionSpec kRegisterGraph = {
-    "--register-graph", ValueKind::Flag, nullptr, nullptr,
-    "register the graph for outside graph inspection tools"};
+const OptionSpec kRegisterGraph = {"--register-graph", ValueKind::Flag, nullptr, nullptr,
+                                   "register the graph for outside graph inspection tools"};
 
 std::vector<CommandSpec> buildSpecs() {
   std::vector<CommandSpec> specs;
