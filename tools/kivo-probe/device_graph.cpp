@@ -434,7 +434,14 @@ int runCapture(const Invocation& invocation) {
 #else  // no VideoCaptureGraph in this build
 
 namespace {
-int missingGraph(const Invocation&) {
+int missingGraph(const Invocation& invocation) {
+  // The device is still looked up, so that a wrong DEVICE is reported as such.
+  FilterEnums enums;
+  std::vector<std::string> names;
+  for (const Filter* device : enums.getVideoDevices()) names.push_back(device->getName());
+  size_t index = 0;
+  std::string error;
+  if (!selectDevice(names, invocation.arguments[0], &index, &error)) throw Failure(error);
   throw Failure("this build of kivo has no VideoCaptureGraph");
 }
 }  // namespace

@@ -1,0 +1,332 @@
+// kivo-probe run as a child process, as a user runs it: exit statuses,
+// messages, the device list, and the files that capture and file write.
+
+#include <kivo/filter.h>
+#include <kivo/filter_enums.h>
+#include <kivo/platform.h>
+
+#include <gtest/gtest.h>
+
+#include "support/wait.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct ProbeRun {
+  DWORD exitCode = 0xFFFFFFFF;
+  bool finished = false;
+  std::string out;
+  std::string err;
+};
+
+std::wstring widen(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], n);
+  wide.resize(static_cast<size_t>(n) - 1);
+  return wide;
+}
+
+std::string narrow(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &result[0], n, nullptr, nullptr);
+  result.resize(static_cast<size_t>(n) - 1);
+  return result;
+}
+
+std::wstring programPath() {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path = self;
+  return path.substr(0, path.find_last_of(L"\\/") + 1) + L"kivo-probe.exe";
+}
+
+std::wstring quoted(const std::string& arg) {
+  std::wstring wide = widen(arg);
+  if (!wide.empty() && wide.find_first_of(L" \t\"") == std::wstring::npos) return wide;
+  std::wstring result = L"\"";
+  for (wchar_t c : wide) {
+    if (c == L'"') result += L'\\';
+    result += c;
+  }
+  return result + L"\"";
+}
+
+void readAll(HANDLE pipe, std::string* into) {
+  char buffer[4096];
+  DWORD n = 0;
+  while (ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0) into->append(buffer, n);
+}
+
+// Runs kivo-probe with `args`, waiting at most `timeoutMs`; a program that
+// does not end in time is terminated and reported as unfinished.
+ProbeRun runProbe(const std::vector<std::string>& args, DWORD timeoutMs = 120000) {
+  ProbeRun run;
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE outRead, outWrite, errRead, errWrite;
+  if (!CreatePipe(&outRead, &outWrite, &inherit, 0)) return run;
+  if (!CreatePipe(&errRead, &errWrite, &inherit, 0)) return run;
+  SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+
+  std::wstring commandLine = quoted(narrow(programPath()));
+  for (const std::string& arg : args) commandLine += L" " + quoted(arg);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = outWrite;
+  startup.hStdError = errWrite;
+  PROCESS_INFORMATION process = {};
+  const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE,
+                                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  CloseHandle(outWrite);
+  CloseHandle(errWrite);
+  if (!started) {
+    CloseHandle(outRead);
+    CloseHandle(errRead);
+    run.err = "cannot start kivo-probe.exe";
+    return run;
+  }
+  std::thread outReader(readAll, outRead, &run.out);
+  std::thread errReader(readAll, errRead, &run.err);
+  if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+    run.finished = true;
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+  } else {
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 10000);
+  }
+  outReader.join();
+  errReader.join();
+  CloseHandle(outRead);
+  CloseHandle(errRead);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return run;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// A fresh, empty folder in the temporary folder, removed with its files.
+class TempFolder {
+ public:
+  TempFolder() {
+    wchar_t base[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
+    static int counter = 0;
+    path_ = narrow(base) + "kivo-probe-it-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(++counter);
+    CreateDirectoryW(widen(path_).c_str(), nullptr);
+  }
+  ~TempFolder() {
+    for (const std::string& name : files("*")) DeleteFileW(widen(path_ + "\\" + name).c_str());
+    RemoveDirectoryW(widen(path_).c_str());
+  }
+  const std::string& path() const { return path_; }
+  std::vector<std::string> files(const char* pattern) const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(widen(path_ + "\\" + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        names.push_back(narrow(found.cFileName));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+  }
+  std::vector<uint8_t> read(const std::string& name) const {
+    std::vector<uint8_t> bytes;
+    FILE* file = _wfopen(widen(path_ + "\\" + name).c_str(), L"rb");
+    if (!file) return bytes;
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
+      bytes.insert(bytes.end(), buffer, buffer + n);
+    fclose(file);
+    return bytes;
+  }
+
+ private:
+  std::string path_;
+};
+
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
+}
+
+// Checks that a file is a 24-bit BMP of width x height with nothing missing.
+::testing::AssertionResult isBmp(const std::vector<uint8_t>& bytes, int width, int height) {
+  if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') {
+    return ::testing::AssertionFailure() << "not a BMP (" << bytes.size() << " bytes)";
+  }
+  const int32_t w = static_cast<int32_t>(le32(bytes, 18));
+  const int32_t h = static_cast<int32_t>(le32(bytes, 22));
+  const size_t rowBytes = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+  if (w != width || h != height || (bytes[28] | (bytes[29] << 8)) != 24) {
+    return ::testing::AssertionFailure()
+           << "a " << w << "x" << h << " bitmap, expected " << width << "x" << height;
+  }
+  if (bytes.size() != 54 + rowBytes * height || le32(bytes, 2) != bytes.size()) {
+    return ::testing::AssertionFailure()
+           << "size " << bytes.size() << ", expected " << 54 + rowBytes * height;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// "... frames of 640x480 into ..." from the program's output.
+bool frameSizeFrom(const std::string& out, const char* marker, int* width, int* height) {
+  const size_t at = out.find(marker);
+  return at != std::string::npos &&
+         std::sscanf(out.c_str() + at + std::string(marker).size(), "%dx%d", width, height) == 2;
+}
+
+bool testCameraPresent() {
+  kivo::test::ComScope com;
+  kivo::FilterEnums enums;
+  for (const kivo::Filter* device : enums.getVideoDevices()) {
+    if (std::string(device->getName()) == "KIVO Test Camera") return true;
+  }
+  return false;
+}
+
+std::string mediaFile(const char* name) {
+  const char* folder = std::getenv("KIVO_TEST_MEDIA");
+  if (!folder || !*folder) return std::string();
+  std::string path = std::string(folder) + "/" + name;
+  if (path[0] == '/') path = "Z:" + path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return GetFileAttributesW(widen(path).c_str()) == INVALID_FILE_ATTRIBUTES ? std::string() : path;
+}
+
+TEST(ProbeCommandLine, WrongCommandLinesFailWithAMessage) {
+  const struct {
+    std::vector<std::string> args;
+    DWORD exitCode;
+    const char* message;
+  } cases[] = {
+      {{"frobnicate"}, 2, "unknown command \"frobnicate\""},
+      {{"capture"}, 2, "missing argument"},
+      {{"capture", "0", "--frames", "0"}, 2, "--frames takes a whole number above 0"},
+      {{"capture", "0", "--frames", "1", "--seconds", "1"}, 2, "cannot be given together"},
+      {{"file", "x.avi", "--video", "mjpg"}, 2, "rgb24|yuy2|native"},
+      {{"set", "0", "Exposure"}, 2, "is not NAME=VALUE"},
+      {{"formats", "No Such Camera"}, 1, "No Such Camera"},
+      {{}, 2, ""},
+  };
+  for (const auto& c : cases) {
+    const ProbeRun run = runProbe(c.args);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(c.exitCode, run.exitCode) << run.err;
+    EXPECT_TRUE(contains(run.err, c.message)) << run.err;
+    if (*c.message) {
+      EXPECT_TRUE(contains(run.err, "kivo-probe: ")) << run.err;
+    }
+  }
+}
+
+TEST(ProbeCommandLine, HelpOnEveryCommandAndDxVersion) {
+  for (const char* command :
+       {"devices", "formats", "properties", "set", "inputs", "capture", "file", "dxversion"}) {
+    const ProbeRun run = runProbe({command, "--help"});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode) << command;
+    EXPECT_TRUE(contains(run.out, std::string("usage: kivo-probe ") + command)) << run.out;
+  }
+  const ProbeRun general = runProbe({"--help"});
+  EXPECT_EQ(0u, general.exitCode);
+  EXPECT_TRUE(contains(general.out, "capture DEVICE")) << general.out;
+
+  // Wine's system folder has d3d9.dll: DirectX 9.0.
+  const ProbeRun version = runProbe({"dxversion"});
+  EXPECT_EQ(0u, version.exitCode) << version.err;
+  EXPECT_TRUE(contains(version.out, "DirectX 9.0 (packed 0x00090000)")) << version.out;
+}
+
+TEST(ProbeDevices, ListsTheTestCameraWithIndexPathAndVfwFlag) {
+  if (!testCameraPresent()) GTEST_SKIP() << "the KIVO Test Camera is not registered";
+  const ProbeRun run = runProbe({"devices"});
+  ASSERT_TRUE(run.finished);
+  ASSERT_EQ(0u, run.exitCode) << run.err;
+  EXPECT_TRUE(contains(run.out, ": KIVO Test Camera\n")) << run.out;
+  EXPECT_TRUE(contains(run.out, "   device path: ")) << run.out;
+  EXPECT_TRUE(contains(run.out, "   Video for Windows: no")) << run.out;
+
+  // An index past the list names the devices there are.
+  const ProbeRun wrong = runProbe({"formats", "99"});
+  EXPECT_EQ(1u, wrong.exitCode);
+  EXPECT_TRUE(contains(wrong.err, "KIVO Test Camera")) << wrong.err;
+}
+
+TEST(ProbeCapture, WritesTheRequestedNumberOfFramesAsBitmaps) {
+  if (!testCameraPresent()) GTEST_SKIP() << "the KIVO Test Camera is not registered";
+  TempFolder folder;
+  const ProbeRun run =
+      runProbe({"capture", "KIVO Test Camera", "--frames", "5", "--out", folder.path()});
+  ASSERT_TRUE(run.finished) << run.out;
+  if (contains(run.err, "has no VideoCaptureGraph")) GTEST_SKIP() << run.err;
+  ASSERT_EQ(0u, run.exitCode) << run.out << run.err;
+  int width = 0, height = 0;
+  ASSERT_TRUE(frameSizeFrom(run.out, " frames of ", &width, &height)) << run.out;
+  const std::vector<std::string> frames = folder.files("frame-*.bmp");
+  EXPECT_EQ(5u, frames.size());
+  for (const std::string& name : frames) {
+    EXPECT_TRUE(isBmp(folder.read(name), width, height)) << name;
+  }
+  EXPECT_TRUE(contains(run.out, "5 frames written")) << run.out;
+}
+
+TEST(ProbeFile, WritesFramesAndSoundOfAMediaFile) {
+  std::string path = mediaFile("rgb24_pcm_2s.avi");
+  const bool withSound = !path.empty();
+  if (path.empty()) path = mediaFile("video-rgb24.avi");
+  if (path.empty()) path = mediaFile("rgb24_160x120_10fps_20f.avi");
+  if (path.empty()) GTEST_SKIP() << "no media file in KIVO_TEST_MEDIA";
+  TempFolder folder;
+  const ProbeRun run = runProbe({"file", path, "--audio", "--out", folder.path()});
+  ASSERT_TRUE(run.finished) << run.out;
+  if (contains(run.err, "has no FileCaptureGraph")) GTEST_SKIP() << run.err;
+  ASSERT_EQ(0u, run.exitCode) << run.out << run.err;
+  EXPECT_TRUE(contains(run.out, "video: RGB24 160x120")) << run.out;
+  EXPECT_TRUE(contains(run.out, "end of stream reached")) << run.out;
+  // The platform measures files in seconds only.
+  EXPECT_TRUE(contains(run.out, "duration: unsupported frames")) << run.out;
+  const std::vector<std::string> frames = folder.files("frame-*.bmp");
+  EXPECT_GE(frames.size(), 10u);
+  for (const std::string& name : frames) EXPECT_TRUE(isBmp(folder.read(name), 160, 120)) << name;
+  if (withSound) {
+    const std::vector<uint8_t> wav = folder.read("audio.wav");
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(0, std::string(wav.begin(), wav.begin() + 4).compare("RIFF"));
+    EXPECT_EQ(le32(wav, 40) + 44 + (le32(wav, 40) & 1), wav.size());
+    // 2 s of 22050 Hz mono 16-bit sound, give or take a block.
+    EXPECT_NEAR(88200.0, le32(wav, 40), 8820.0);
+  }
+}
+
+TEST(ProbeFile, AFileThatCannotBeOpenedNamesTheStatusAndTheCodec) {
+  std::string path = mediaFile("divx_160x120.avi");
+  if (path.empty()) path = mediaFile("random.avi");
+  if (path.empty()) GTEST_SKIP() << "no undecodable media file in KIVO_TEST_MEDIA";
+  const ProbeRun run = runProbe({"file", path});
+  ASSERT_TRUE(run.finished);
+  if (contains(run.err, "has no FileCaptureGraph")) GTEST_SKIP() << run.err;
+  EXPECT_EQ(1u, run.exitCode);
+  EXPECT_TRUE(contains(run.err, "missing codec: ")) << run.err;
+  EXPECT_TRUE(contains(run.err, ": 0x8")) << run.err;
+}
+
+}  // namespace
