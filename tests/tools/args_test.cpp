@@ -94,7 +94,9 @@ TEST(CommandLine, RefusesWrongCommandLinesWithAReason) {
             refusal({"capture", "0", "--frames", "2", "--seconds", "1"}).find("together"));
   EXPECT_NE(std::string::npos,
             refusal({"capture", "0", "--frames", "2", "--frames", "3"}).find("twice"));
-  EXPECT_NE(std::string::npos, refusal({"file", "a", "--video", "mjpg"}).find("rgb24|yuy2|native"));
+  EXPECT_NE(std::string::npos,
+            refusal({"file", "a", "--video", "mjpg"}).find("rgb24|yuy2|native|none"));
+  EXPECT_NE(std::string::npos, refusal({"file", "a", "--video", "none"}).find("without --audio"));
   EXPECT_NE(std::string::npos,
             refusal({"file", "a", "--seek", "1", "--seek-frame", "2"}).find("together"));
   EXPECT_NE(std::string::npos, refusal({"file", "a", "--seek-frame", "-1"}).find("--seek-frame"));

@@ -104,12 +104,13 @@ int runFile(const Invocation& invocation) {
   const std::string folder = invocation.text("--out");
   const uint64_t frameLimit = static_cast<uint64_t>(invocation.integer("--frames", 0));
   const std::string video = invocation.text("--video", "rgb24");
+  const bool readVideo = video != "none";
   std::string error;
   if (!folder.empty() && !makeFolders(folder, &error)) throw Failure(error);
 
   auto videoState = std::make_shared<StreamState>(kVideoQueue);
   auto audioState = std::make_shared<StreamState>(kAudioQueue);
-  videoState->keepBytes = !folder.empty();
+  videoState->keepBytes = !folder.empty() && readVideo;
   videoState->keepLimit = frameLimit;
   audioState->keepBytes = !folder.empty() && invocation.has("--audio");
   // The callbacks are the host's: they are disposed of after the graph
@@ -119,10 +120,13 @@ int runFile(const Invocation& invocation) {
 
   FileCaptureGraph graph(widen(path));
   GraphReset resetAtEnd{graph};
-  // Any value other than the two named formats leaves the decoder's own.
-  const int frameFormat = video == "rgb24" ? 0 : video == "yuy2" ? 1 : 2;
-  graph.setVideoCallback(videoCallback.get(),
-                         static_cast<FileCaptureGraph::VideoFrameFormat>(frameFormat));
+  if (readVideo) {
+    // A value other than the two named formats imposes no subtype: the
+    // decoder's own output arrives.
+    const int frameFormat = video == "rgb24" ? 0 : video == "yuy2" ? 1 : 2;
+    graph.setVideoCallback(videoCallback.get(),
+                           static_cast<FileCaptureGraph::VideoFrameFormat>(frameFormat));
+  }
   if (invocation.has("--audio")) {
     audioCallback.reset(new SampleCollector(audioState));
     graph.setAudioCallback(audioCallback.get(), FileCaptureGraph::SAMPLE_PCM);
@@ -137,7 +141,9 @@ int runFile(const Invocation& invocation) {
   const DXMediaInfo* videoInfo = graph.getVideoInfo();
   const DXMediaInfo* audioInfo = graph.getAudioInfo();
   out("file: " + path);
-  out("video: " + (videoInfo ? videoInfoText(*videoInfo) : std::string("(none)")));
+  if (readVideo) {
+    out("video: " + (videoInfo ? videoInfoText(*videoInfo) : std::string("(none)")));
+  }
   if (invocation.has("--audio")) {
     out("audio: " + (audioInfo ? audioInfoText(*audioInfo) : std::string("(none)")));
   }
@@ -208,12 +214,15 @@ int runFile(const Invocation& invocation) {
 
   ProgressLine progress;
   auto progressText = [&] {
-    std::string text = "frames " + std::to_string(videoState->delivered.load());
-    if (invocation.has("--audio")) {
-      text += "  audio blocks " + std::to_string(audioState->delivered.load());
+    std::string text;
+    if (readVideo) {
+      text = "frames " + std::to_string(videoState->delivered.load()) + "  rate " +
+             formatRate(videoState->measuredRate()) + "  ";
     }
-    return text + "  rate " + formatRate(videoState->measuredRate()) + "  elapsed " +
-           formatSeconds(now() - started);
+    if (invocation.has("--audio")) {
+      text += "audio blocks " + std::to_string(audioState->delivered.load()) + "  ";
+    }
+    return text + "elapsed " + formatSeconds(now() - started);
   };
   CapturedSample sample;
   std::string soundError;

@@ -90,8 +90,8 @@ std::vector<CommandSpec> buildSpecs() {
        "every unit the platform supports and the position, then reads it with\n"
        "progress. With --out the frames are written as BMP files and the audio\n"
        "(with --audio) as a WAV file.",
-       {{"--video", ValueKind::Choice, "FORMAT", "rgb24|yuy2|native",
-         "frame format asked of the decoder (default rgb24)"},
+       {{"--video", ValueKind::Choice, "FORMAT", "rgb24|yuy2|native|none",
+         "frame format asked of the decoder (default rgb24); none: audio only"},
         {"--audio", ValueKind::Flag, nullptr, nullptr, "read the audio stream too, as PCM"},
         {"--seek", ValueKind::NonNegativeNumber, "SECONDS", nullptr, "start at this time"},
         {"--seek-frame", ValueKind::NonNegativeInteger, "N", nullptr, "start at this frame"},
@@ -331,6 +331,11 @@ bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocati
                " cannot be given together";
       return false;
     }
+  }
+  if (invocation->command == "file" && invocation->text("--video") == "none" &&
+      !invocation->has("--audio")) {
+    *error = "file: --video none reads nothing without --audio";
+    return false;
   }
   if (invocation->command == "set") {
     std::string name, value;
