@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#if __has_include(<kivo/video_capture_graph.h>) && defined(KIVO_PROBE_HAS_MEDIA_CB)
+#if defined(KIVO_PROBE_HAS_VIDEO_CAPTURE_GRAPH) && defined(KIVO_PROBE_HAS_MEDIA_CB)
 #define KIVO_PROBE_HAS_DEVICE_GRAPH 1
 #include <kivo/base_property.h>
 #include <kivo/enum_property.h>

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#if __has_include(<kivo/file_capture_graph.h>) && defined(KIVO_PROBE_HAS_MEDIA_CB)
+#if defined(KIVO_PROBE_HAS_FILE_CAPTURE_GRAPH) && defined(KIVO_PROBE_HAS_MEDIA_CB)
 #define KIVO_PROBE_HAS_FILE_GRAPH 1
 #include <kivo/duration_unsupported_exception.h>
 #include <kivo/dx_media_info.h>

@@ -14,9 +14,8 @@
 #include <memory>
 #include <string>
 
-#if __has_include(<kivo/media_cb.h>)
+#if defined(KIVO_PROBE_HAS_MEDIA_CB)
 #include <kivo/media_cb.h>
-#define KIVO_PROBE_HAS_MEDIA_CB 1
 #endif
 
 namespace kivo::probe {
