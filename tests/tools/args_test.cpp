@@ -189,6 +189,12 @@ TEST(StatusText, HexadecimalAndPlatformText) {
   // one); the description always starts with the hexadecimal form.
   const std::string described = describeHResult(static_cast<long>(0x80040217));
   EXPECT_EQ(0u, described.find("0x80040217")) << described;
+  // A status the system knows gets the system's words rather than a generic
+  // text: "The system cannot find the file specified" or the like.
+  const std::string notFound = hresultText(static_cast<long>(0x80070002));
+  EXPECT_FALSE(notFound.empty());
+  EXPECT_NE(0u, notFound.find("Error: 0x")) << notFound;
+  EXPECT_EQ(systemText(static_cast<long>(0x80070002)), notFound);
 }
 
 }  // namespace

@@ -25,18 +25,28 @@ std::string hresultHex(long hr) {
   return buffer;
 }
 
-std::string hresultText(long hr) {
-  char buffer[256] = {};
-  AMGetErrorTextA(static_cast<HRESULT>(hr), buffer, sizeof buffer);
-  buffer[sizeof buffer - 1] = '\0';
-  std::string text = trimmed(buffer);
-  if (!text.empty()) return text;
+std::string systemText(long hr) {
   char* message = nullptr;
   const DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&message), 0, nullptr);
+  std::string text;
   if (length && message) text = trimmed(message);
   if (message) LocalFree(message);
+  return text;
+}
+
+std::string hresultText(long hr) {
+  char buffer[256] = {};
+  AMGetErrorTextA(static_cast<HRESULT>(hr), buffer, sizeof buffer);
+  buffer[sizeof buffer - 1] = '\0';
+  const std::string text = trimmed(buffer);
+  // Some platforms answer every status with a generic "Error: 0x..." text;
+  // the system's own message says more where it has one.
+  if (text.empty() || text.compare(0, 9, "Error: 0x") == 0) {
+    const std::string system = systemText(hr);
+    if (!system.empty()) return system;
+  }
   return text;
 }
 

@@ -8,9 +8,13 @@ namespace kivo::probe {
 std::string hresultHex(long hr);
 
 // The platform's text for a status (AMGetErrorTextA), without trailing
-// blanks or line ends; the system's message when DirectShow has none; ""
-// when neither knows it.
+// blanks, full stops or line ends. When DirectShow has no text, or only a
+// generic "Error: 0x..." one, the system's message is taken if there is
+// one; "" when neither knows the status.
 std::string hresultText(long hr);
+
+// The system's message for a status (FormatMessage), trimmed; "" if none.
+std::string systemText(long hr);
 
 // "0x80040217 (text)", or only the hexadecimal form when there is no text.
 std::string formatHResult(long hr, const std::string& text);
