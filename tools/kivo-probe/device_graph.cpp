@@ -357,6 +357,7 @@ int runCapture(const Invocation& invocation) {
   applyInput(graph, invocation);
 
   auto state = std::make_shared<StreamState>(8);
+  QueueCloser closeQueue{*state};
   state->keepBytes = !folder.empty();
   state->keepLimit = frameLimit;
   // The graph disposes of its callback when it is reset.
@@ -405,6 +406,7 @@ int runCapture(const Invocation& invocation) {
       break;
     }
     if (secondsLimit > 0 && elapsed >= secondsLimit) break;
+    if (interrupted()) break;
     if (delivered == 0 && elapsed >= kFirstFrameTimeout) {
       progress.finish();
       state->queue.close();

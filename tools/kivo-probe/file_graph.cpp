@@ -120,6 +120,8 @@ int runFile(const Invocation& invocation) {
 
   FileCaptureGraph graph(widen(path));
   GraphReset resetAtEnd{graph};
+  QueueCloser closeVideo{*videoState};
+  QueueCloser closeAudio{*audioState};
   if (readVideo) {
     // A value other than the two named formats imposes no subtype: the
     // decoder's own output arrives.
@@ -256,6 +258,7 @@ int runFile(const Invocation& invocation) {
       finished = true;
       break;
     }
+    if (interrupted()) break;
     if (now() - lastActivity >= kStallTimeout) {
       progress.finish();
       throw Failure("nothing arrived from \"" + path + "\" for " + formatSeconds(kStallTimeout));
@@ -275,8 +278,13 @@ int runFile(const Invocation& invocation) {
   progress.show(progressText(), true);
   progress.finish();
   check(stopped, "cannot stop reading");
-  out(finished ? "end of stream reached"
-               : "stopped after " + std::to_string(frameLimit) + " frames");
+  if (finished) {
+    out("end of stream reached");
+  } else if (interrupted()) {
+    out("stopped on request");
+  } else {
+    out("stopped after " + std::to_string(frameLimit) + " frames");
+  }
   try {
     out("position: " + formatSeconds(graph.getPositionInSeconds()));
   } catch (const PositionUnsupportedException&) {

@@ -5,6 +5,7 @@
 #include "core/files.h"
 #include "core/hresult_text.h"
 #include "probe.h"
+#include "sampling.h"
 
 #include <kivo/hr_exception.h>
 #include <kivo/platform.h>
@@ -68,6 +69,7 @@ int run(const std::vector<std::string>& args) {
   }
   const std::string prefix = "kivo-probe: " + invocation.command + ": ";
   try {
+    watchForInterruption();
     ComApartment com;
     check(com.status(), "COM cannot be initialised");
     return dispatch(invocation);

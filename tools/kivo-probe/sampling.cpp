@@ -18,6 +18,21 @@ double now() {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+namespace {
+std::atomic<bool> stopRequested{false};
+
+BOOL WINAPI onConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  // A second request ends the program the usual way.
+  if (stopRequested.exchange(true)) return FALSE;
+  return TRUE;
+}
+}  // namespace
+
+bool interrupted() { return stopRequested.load(); }
+
+void watchForInterruption() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
+
 double StreamState::measuredRate() const {
   const uint64_t count = delivered.load();
   const double span = lastArrival.load() - firstArrival.load();

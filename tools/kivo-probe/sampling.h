@@ -23,6 +23,12 @@ namespace kivo::probe {
 // Seconds on a steady clock.
 double now();
 
+// Whether the user asked the program to stop (Ctrl+C): the capture and file
+// loops then stop the graph and finish as after their last frame.
+bool interrupted();
+// Installs the console handler that sets the flag above.
+void watchForInterruption();
+
 // What a stream's callback shares with the program's thread.
 struct StreamState {
   explicit StreamState(size_t capacity) : queue(capacity) {}
@@ -38,6 +44,14 @@ struct StreamState {
 
   // Frames per second measured between the first and the last arrival.
   double measuredRate() const;
+};
+
+// Closes a stream's queue when it goes out of scope, so that a streaming
+// thread waiting in it is released before the graph is stopped, on every
+// way out of a command.
+struct QueueCloser {
+  StreamState& state;
+  ~QueueCloser() { state.queue.close(); }
 };
 
 #if defined(KIVO_PROBE_HAS_MEDIA_CB)
