@@ -295,6 +295,81 @@ TEST(ProbeCapture, WritesTheRequestedNumberOfFramesAsBitmaps) {
   EXPECT_TRUE(contains(run.out, "5 frames written")) << run.out;
 }
 
+// The colour (0xRRGGBB) of a 24-bit bottom-up BMP at (x, y) from the top.
+uint32_t bmpPixel(const std::vector<uint8_t>& bmp, int x, int y) {
+  const int width = static_cast<int32_t>(le32(bmp, 18));
+  const int height = static_cast<int32_t>(le32(bmp, 22));
+  const size_t rowBytes = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+  const size_t at = le32(bmp, 10) + (height - 1 - y) * rowBytes + x * 3;
+  return (bmp[at + 2] << 16) | (bmp[at + 1] << 8) | bmp[at];
+}
+
+bool closeColours(uint32_t a, uint32_t b, int tolerance) {
+  for (int shift = 0; shift <= 16; shift += 8) {
+    if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >
+        tolerance) {
+      return false;
+    }
+  }
+  return true;
+}
+
+TEST(ProbeCapture, EveryConvertibleFormatGivesTheSamePicture) {
+  if (!testCameraPresent()) GTEST_SKIP() << "the KIVO Test Camera is not registered";
+  const ProbeRun formats = runProbe({"formats", "KIVO Test Camera"});
+  if (contains(formats.err, "has no VideoCaptureGraph")) GTEST_SKIP() << formats.err;
+  ASSERT_EQ(0u, formats.exitCode) << formats.err;
+  // "3: RGB24_640x480" lines; the subtype is the name up to the underscore.
+  std::vector<std::string> names;
+  size_t at = 0;
+  while ((at = formats.out.find(": ", at)) != std::string::npos) {
+    const size_t end = formats.out.find('\n', at);
+    const std::string name = formats.out.substr(at + 2, end - at - 2);
+    at = end;
+    const std::string subtype = name.substr(0, name.find('_'));
+    for (const char* convertible : {"YUY2", "UYVY", "I420", "YV12", "NV12", "RGB24", "RGB32"}) {
+      if (subtype == convertible && name.find(' ') == std::string::npos) names.push_back(name);
+    }
+  }
+  ASSERT_GE(names.size(), 2u) << formats.out;
+  // The rows really differ, or an upside-down frame would pass.
+  bool rowsDiffer = false;
+
+  // The picture sampled in eight columns of two rows, for each format.
+  std::vector<std::vector<uint32_t>> rows;
+  for (const std::string& name : names) {
+    TempFolder folder;
+    const ProbeRun run =
+        runProbe({"capture", "0", "--format", name, "--frames", "1", "--out", folder.path()});
+    ASSERT_EQ(0u, run.exitCode) << name << ": " << run.err;
+    const std::vector<uint8_t> bmp = folder.read("frame-000001.bmp");
+    int width = 0, height = 0;
+    ASSERT_TRUE(frameSizeFrom(run.out, " frames of ", &width, &height)) << run.out;
+    ASSERT_TRUE(isBmp(bmp, width, height)) << name;
+    // Two rows, a quarter from the top and from the bottom: the picture
+    // darkens downwards, so a frame upside down shows.
+    std::vector<uint32_t> row;
+    for (int y : {height / 4, 3 * height / 4}) {
+      for (int column = 0; column < 8; ++column) {
+        row.push_back(bmpPixel(bmp, (2 * column + 1) * width / 16, y));
+      }
+    }
+    rows.push_back(row);
+  }
+  for (int column = 0; column < 8; ++column) {
+    rowsDiffer = rowsDiffer || !closeColours(rows[0][column], rows[0][column + 8], 24);
+  }
+  EXPECT_TRUE(rowsDiffer);
+  // YUV formats go through a conversion with rounding: allow a little.
+  for (size_t i = 1; i < rows.size(); ++i) {
+    for (size_t column = 0; column < rows[0].size(); ++column) {
+      EXPECT_TRUE(closeColours(rows[0][column], rows[i][column], 24))
+          << names[i] << " point " << column << ": " << std::hex << rows[i][column] << " vs "
+          << rows[0][column] << " in " << names[0];
+    }
+  }
+}
+
 // The sample data of a WAV file (the "data" chunk), found by walking the
 // chunks; empty when there is none.
 std::vector<uint8_t> wavData(const std::vector<uint8_t>& wav) {
