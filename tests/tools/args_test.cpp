@@ -195,6 +195,9 @@ TEST(StatusText, HexadecimalAndPlatformText) {
   EXPECT_FALSE(notFound.empty());
   EXPECT_NE(0u, notFound.find("Error: 0x")) << notFound;
   EXPECT_EQ(systemText(static_cast<long>(0x80070002)), notFound);
+  EXPECT_STREQ("VFW_E_CANNOT_CONNECT", hresultName(static_cast<long>(0x80040217)));
+  EXPECT_STREQ("E_POINTER", hresultName(static_cast<long>(0x80004003)));
+  EXPECT_EQ(nullptr, hresultName(0x12345));
 }
 
 }  // namespace

@@ -17,7 +17,27 @@ std::string trimmed(std::string text) {
   return text;
 }
 
+struct NamedStatus {
+  HRESULT hr;
+  const char* name;
+};
+
+#define NAMED(status) {status, #status},
+// clang-format off
+const NamedStatus kNames[] = {
+#include "core/hresult_names.inc"
+};
+// clang-format on
+#undef NAMED
+
 }  // namespace
+
+const char* hresultName(long hr) {
+  for (const NamedStatus& entry : kNames) {
+    if (entry.hr == static_cast<HRESULT>(hr)) return entry.name;
+  }
+  return nullptr;
+}
 
 std::string hresultHex(long hr) {
   char buffer[16];
@@ -46,6 +66,8 @@ std::string hresultText(long hr) {
   if (text.empty() || text.compare(0, 9, "Error: 0x") == 0) {
     const std::string system = systemText(hr);
     if (!system.empty()) return system;
+    // No words for it anywhere: at least the status's name.
+    if (const char* name = hresultName(hr)) return name;
   }
   return text;
 }

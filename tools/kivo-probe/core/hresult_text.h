@@ -10,8 +10,12 @@ std::string hresultHex(long hr);
 // The platform's text for a status (AMGetErrorTextA), without trailing
 // blanks, full stops or line ends. When DirectShow has no text, or only a
 // generic "Error: 0x..." one, the system's message is taken if there is
-// one; "" when neither knows the status.
+// one, else the status's name; "" when none of them knows the status.
 std::string hresultText(long hr);
+
+// The symbolic name of a DirectShow or common COM error status
+// ("VFW_E_CANNOT_CONNECT"), or null.
+const char* hresultName(long hr);
 
 // The system's message for a status (FormatMessage), trimmed; "" if none.
 std::string systemText(long hr);
