@@ -34,7 +34,7 @@ class KIVO_API BaseProperty {
   void setSettable(bool settable);
 
  private:
-  BaseProperty& operator=(const BaseProperty&);
+  BaseProperty& operator=(const BaseProperty&) = delete;
 
   std::string name;
   CComPtr<IBaseFilter> filter;

@@ -23,6 +23,8 @@ class KIVO_API HRException {
   const char* getMessage() const;
 
  protected:
+  KIVO_TEST_ACCESS;
+
   std::string message;
   std::string id;
   long hr;

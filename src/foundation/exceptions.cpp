@@ -5,9 +5,15 @@
 #include <kivo/position_unsupported_exception.h>
 #include <kivo/vi_device_access_exception.h>
 
+#include "foundation/error_text.h"
+
 #include <cstring>
 
 namespace kivo {
+
+namespace detail {
+ErrorTextFunction errorText = &AMGetErrorTextA;
+}  // namespace detail
 
 namespace {
 
@@ -16,7 +22,7 @@ const size_t kErrorTextCapacity = 256;
 std::string platformErrorText(long hr) {
   char buffer[kErrorTextCapacity];
   std::memset(buffer, 0, sizeof(buffer));
-  AMGetErrorTextA(static_cast<HRESULT>(hr), buffer, kErrorTextCapacity);
+  detail::errorText(static_cast<HRESULT>(hr), buffer, kErrorTextCapacity);
   // The lookup may fill the whole buffer; the message never exceeds 255.
   buffer[kErrorTextCapacity - 1] = '\0';
   return std::string(buffer);

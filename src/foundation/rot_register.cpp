@@ -1,6 +1,12 @@
 #include <kivo/rot_register.h>
 
+#include "foundation/running_object_table.h"
+
 namespace kivo {
+
+namespace detail {
+RunningObjectTableFunction getRunningObjectTable = &::GetRunningObjectTable;
+}  // namespace detail
 
 ROTRegister::ROTRegister(CComPtr<IGraphBuilder>& graph)
     : registrationKey(0), registered(false), graph(graph) {}
@@ -10,6 +16,7 @@ ROTRegister::~ROTRegister() { removegraph(); }
 std::wstring ROTRegister::itemName(const void* graph, DWORD processId) {
   // Only the low half of a 64-bit address fits the conventional name.
   const DWORD lowAddress = static_cast<DWORD>(reinterpret_cast<DWORD_PTR>(graph));
+  // "FilterGraph " + 8 digits + " pid " + 8 digits + NUL fits easily.
   WCHAR name[64];
   wsprintfW(name, L"FilterGraph %08x pid %08x", lowAddress, processId);
   return name;
@@ -19,20 +26,27 @@ long ROTRegister::addgraph() {
   if (registered) return S_OK;
   if (!graph) return E_POINTER;
   CComPtr<IRunningObjectTable> table;
-  if (FAILED(GetRunningObjectTable(0, &table)) || !table) return E_FAIL;
-  CComPtr<IMoniker> moniker;
+  if (FAILED(detail::getRunningObjectTable(0, &table)) || !table) return E_FAIL;
   const std::wstring name = itemName(graph.p, GetCurrentProcessId());
+  CComPtr<IMoniker> moniker;
   HRESULT hr = CreateItemMoniker(L"!", name.c_str(), &moniker);
   if (FAILED(hr)) return hr;
-  hr = table->Register(ROTFLAGS_REGISTRATIONKEEPSALIVE, graph, moniker, &registrationKey);
-  if (SUCCEEDED(hr)) registered = true;
+  if (!moniker) return E_FAIL;
+  DWORD key = 0;
+  hr = table->Register(ROTFLAGS_REGISTRATIONKEEPSALIVE, graph, moniker, &key);
+  if (SUCCEEDED(hr)) {
+    registrationKey = key;
+    registered = true;
+  }
   return hr;
 }
 
 void ROTRegister::removegraph() {
   if (!registered) return;
   CComPtr<IRunningObjectTable> table;
-  if (FAILED(GetRunningObjectTable(0, &table)) || !table) return;
+  // Without the table the entry cannot be revoked; it stays registered so
+  // that a later call can try again.
+  if (FAILED(detail::getRunningObjectTable(0, &table)) || !table) return;
   table->Revoke(registrationKey);
   registered = false;
 }

@@ -1,0 +1,94 @@
+#include <kivo/mediatype.h>
+#include <kivo/video_caps.h>
+
+namespace kivo {
+
+VideoCaps::VideoCaps() : selectedCapID(-1) {}
+
+VideoCaps::VideoCaps(const VideoCaps& other) : selectedCapID(-1) { copy(other); }
+
+VideoCaps::~VideoCaps() {
+  destroy();
+  pin.Release();
+}
+
+void VideoCaps::copy(const VideoCaps& other) {
+  if (this == &other) return;
+  pin = other.pin;
+  capabilities = other.capabilities;
+  selectedCapID = other.selectedCapID;
+}
+
+void VideoCaps::destroy() { capabilities.clear(); }
+
+const std::vector<VideoCapability>& VideoCaps::getCapabilityList() const { return capabilities; }
+
+int VideoCaps::getNumberOfCapabilities() const { return static_cast<int>(capabilities.size()); }
+
+int VideoCaps::getSelectedCapID() const { return selectedCapID; }
+
+void VideoCaps::setSelectedCapID(int position) { selectedCapID = position; }
+
+const VideoCapability* VideoCaps::getSelectedCapability() const {
+  if (selectedCapID < 0 || selectedCapID >= getNumberOfCapabilities()) return nullptr;
+  return &capabilities[static_cast<size_t>(selectedCapID)];
+}
+
+bool VideoCaps::isValidMedia(const AM_MEDIA_TYPE* mediaType) const {
+  return mediaType && IsEqualGUID(mediaType->formattype, FORMAT_VideoInfo) &&
+         mediaType->cbFormat >= sizeof(VIDEOINFOHEADER) && mediaType->pbFormat;
+}
+
+void VideoCaps::addCapability(const AM_MEDIA_TYPE* mediaType, int capabilityID,
+                              const VIDEO_STREAM_CONFIG_CAPS* caps) {
+  if (!isValidMedia(mediaType)) return;
+  capabilities.push_back(VideoCapability(mediaType, capabilityID, caps));
+}
+
+void VideoCaps::initialize(const CComPtr<IPin>& newPin) {
+  pin = newPin;
+  if (!pin) return;
+
+  CComPtr<IAMStreamConfig> config;
+  if (pin.QueryInterface(&config) != S_OK || !config) {
+    // No stream configuration: the pin's preferred media types.
+    CComPtr<IEnumMediaTypes> types;
+    if (FAILED(pin->EnumMediaTypes(&types)) || !types) return;
+    types->Reset();
+    for (;;) {
+      AM_MEDIA_TYPE* mediaType = nullptr;
+      ULONG fetched = 0;
+      const HRESULT hr = types->Next(1, &mediaType, &fetched);
+      if (hr != S_OK) {
+        // The end of the list; a type counted as handed out is still ours.
+        if (SUCCEEDED(hr) && fetched > 0) DeleteMediaType(mediaType);
+        break;
+      }
+      addCapability(mediaType, 0, nullptr);
+      DeleteMediaType(mediaType);
+    }
+    return;
+  }
+
+  int count = 0;
+  int size = 0;
+  config->GetNumberOfCapabilities(&count, &size);
+  if (count == 0) {
+    // No capability list: the current format is the only one.
+    AM_MEDIA_TYPE* mediaType = nullptr;
+    if (FAILED(config->GetFormat(&mediaType))) mediaType = nullptr;
+    addCapability(mediaType, 0, nullptr);
+    DeleteMediaType(mediaType);
+  } else if (count >= 1 && size == static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS))) {
+    for (int index = 0; index < count; ++index) {
+      AM_MEDIA_TYPE* mediaType = nullptr;
+      VIDEO_STREAM_CONFIG_CAPS caps = {};
+      if (FAILED(config->GetStreamCaps(index, &mediaType, reinterpret_cast<BYTE*>(&caps))))
+        continue;
+      addCapability(mediaType, index, &caps);
+      DeleteMediaType(mediaType);
+    }
+  }
+}
+
+}  // namespace kivo

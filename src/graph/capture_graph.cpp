@@ -1,0 +1,275 @@
+#include <kivo/base_property.h>
+#include <kivo/capture_graph.h>
+#include <kivo/filter.h>
+#include <kivo/rot_register.h>
+#include <kivo/util.h>
+
+namespace kivo {
+
+namespace {
+
+HRESULT createWithCom(REFCLSID clsid, REFIID iid, void** object) {
+  return CoCreateInstance(clsid, nullptr, CLSCTX_ALL, iid, object);
+}
+
+// Stops the graph through its media control; the status of the query or of
+// Stop.
+HRESULT stopGraph(const CComPtr<IGraphBuilder>& graph) {
+  CComPtr<IMediaControl> control;
+  HRESULT hr = graph.QueryInterface(&control);
+  if (FAILED(hr)) return hr;
+  if (!control) return E_NOINTERFACE;
+  return control->Stop();
+}
+
+}  // namespace
+
+CaptureGraph::GraphObjectFactory CaptureGraph::graphObjectFactory = createWithCom;
+
+CaptureGraph::CaptureGraph()
+    : foundationBuilt(false), rendered(false), running(false), registration(nullptr) {}
+
+CaptureGraph::~CaptureGraph() {
+  delete registration;
+  registration = nullptr;
+  // The properties belong to the subclass's reset; here they are only
+  // forgotten.
+  properties.clear();
+  graphBuilder.Release();
+  captureGraphBuilder.Release();
+}
+
+HRESULT CaptureGraph::render(bool registerGraph) {
+  if (rendered) return S_OK;
+  HRESULT hr = createFoundation();
+  if (FAILED(hr)) return hr;
+  hr = renderMediaSection();
+  if (FAILED(hr)) {
+    unrender();
+    return hr;
+  }
+  if (registerGraph) {
+    delete registration;
+    registration = new ROTRegister(graphBuilder);
+    // An outside inspection tool is a convenience: a graph that cannot be
+    // registered still renders.
+    registration->addgraph();
+  }
+  rendered = true;
+  return S_OK;
+}
+
+HRESULT CaptureGraph::preStart(bool) { return S_OK; }
+
+void CaptureGraph::deconstruct() {
+  if (running) {
+    if (!graphBuilder) {
+      // A stop that failed during an earlier teardown left the flag behind
+      // with no graph objects: nothing is left that could run.
+      running = false;
+    } else if (SUCCEEDED(stopGraph(graphBuilder))) {
+      running = false;
+    }
+  }
+  if (rendered) unrender();
+}
+
+HRESULT CaptureGraph::createFoundation() {
+  if (foundationBuilt) return S_OK;
+  graphBuilder.Release();
+  captureGraphBuilder.Release();
+  HRESULT hr = graphObjectFactory(CLSID_FilterGraph, IID_IGraphBuilder,
+                                  reinterpret_cast<void**>(&graphBuilder));
+  if (SUCCEEDED(hr) && !graphBuilder) hr = E_NOINTERFACE;
+  if (SUCCEEDED(hr)) {
+    hr = graphObjectFactory(CLSID_CaptureGraphBuilder2, IID_ICaptureGraphBuilder2,
+                            reinterpret_cast<void**>(&captureGraphBuilder));
+    if (SUCCEEDED(hr) && !captureGraphBuilder) hr = E_NOINTERFACE;
+  }
+  if (SUCCEEDED(hr)) hr = captureGraphBuilder->SetFiltergraph(graphBuilder);
+  if (SUCCEEDED(hr)) hr = initMediaSection();
+  if (FAILED(hr)) {
+    destroyFoundation();
+    return hr;
+  }
+  foundationBuilt = true;
+  return S_OK;
+}
+
+void CaptureGraph::destroyFoundation() {
+  uninitMediaSection();
+  foundationBuilt = false;
+  graphBuilder.Release();
+  captureGraphBuilder.Release();
+}
+
+HRESULT CaptureGraph::unrender() {
+  if (running && graphBuilder && SUCCEEDED(stopGraph(graphBuilder))) running = false;
+  delete registration;
+  registration = nullptr;
+  unrenderMediaSection();
+  rendered = false;
+  if (foundationBuilt) destroyFoundation();
+  return S_OK;
+}
+
+HRESULT CaptureGraph::start(bool registerGraph) {
+  if (running) return S_OK;
+  const HRESULT hr = preStart(registerGraph);
+  if (FAILED(hr)) return hr;
+  return startWithoutRendering();
+}
+
+HRESULT CaptureGraph::stop() {
+  if (!running) return S_OK;
+  if (!graphBuilder) return VFW_E_WRONG_STATE;
+  const HRESULT hr = stopGraph(graphBuilder);
+  if (FAILED(hr)) return hr;
+  running = false;
+  return S_OK;
+}
+
+void CaptureGraph::reset() {
+  resetGraph();
+  resetMediaSection();
+}
+
+bool CaptureGraph::isRendered() const { return rendered; }
+
+bool CaptureGraph::isRunning() const { return running; }
+
+std::map<std::string, BaseProperty*> CaptureGraph::getPropertyContainer() const {
+  return properties;
+}
+
+HRESULT CaptureGraph::startWithoutRendering() {
+  if (!graphBuilder) return VFW_E_WRONG_STATE;
+  CComPtr<IMediaControl> control;
+  HRESULT hr = graphBuilder.QueryInterface(&control);
+  if (FAILED(hr)) return hr;
+  if (!control) return E_NOINTERFACE;
+  hr = control->Run();
+  // Some capture drivers refuse the first Run with E_NOINTERFACE and run
+  // when asked again.
+  if (hr == E_NOINTERFACE) hr = control->Run();
+  if (FAILED(hr)) {
+    control->Stop();
+    return hr;
+  }
+  running = true;
+  return S_OK;
+}
+
+void CaptureGraph::addDirectXProperty(BaseProperty* property) {
+  if (!property) return;
+  BaseProperty*& stored = properties[std::string(property->getName())];
+  // The container owns what it holds: a property displaced under the same
+  // name would otherwise never be deleted.
+  if (stored != property) delete stored;
+  stored = property;
+}
+
+HRESULT CaptureGraph::addToGraph(const Filter* filter) {
+  if (!filter) return E_POINTER;
+  if (!graphBuilder) return VFW_E_WRONG_STATE;
+  std::wstring name;
+  util::stringToWideString(filter->getName(), name);
+  return graphBuilder->AddFilter(filter->getInterface(), name.c_str());
+}
+
+HRESULT CaptureGraph::removeFromGraph(const Filter* filter) {
+  if (!filter) return E_POINTER;
+  if (!graphBuilder) return VFW_E_WRONG_STATE;
+  return graphBuilder->RemoveFilter(filter->getInterface());
+}
+
+HRESULT CaptureGraph::getNextFilter(IBaseFilter* filter, PIN_DIRECTION direction, IPin** pin,
+                                    IPin** connectedPin, IBaseFilter** nextFilter) const {
+  if (!filter || !pin || !connectedPin || !nextFilter) return E_POINTER;
+  *pin = nullptr;
+  *connectedPin = nullptr;
+  *nextFilter = nullptr;
+
+  CComPtr<IEnumPins> pins;
+  HRESULT hr = filter->EnumPins(&pins);
+  if (FAILED(hr)) return hr;
+  if (!pins) return E_FAIL;
+
+  CComPtr<IPin> found;
+  for (;;) {
+    CComPtr<IPin> candidate;
+    if (pins->Next(1, &candidate, nullptr) != S_OK || !candidate) return E_FAIL;
+    PIN_DIRECTION candidateDirection;
+    if (FAILED(candidate->QueryDirection(&candidateDirection))) return E_FAIL;
+    if (candidateDirection != direction) continue;
+    IPin* peer = nullptr;
+    if (SUCCEEDED(candidate->ConnectedTo(&peer)) && peer) {
+      *connectedPin = peer;
+      found = candidate;
+      break;
+    }
+    if (peer) peer->Release();
+  }
+
+  PIN_INFO info = {};
+  if (SUCCEEDED((*connectedPin)->QueryPinInfo(&info)) && info.pFilter) {
+    // The reference the query returned goes to the caller.
+    *nextFilter = info.pFilter;
+    *pin = found.Detach();
+    return S_OK;
+  }
+  (*connectedPin)->Release();
+  *connectedPin = nullptr;
+  return E_UNEXPECTED;
+}
+
+void CaptureGraph::nukeDownstream(IBaseFilter* filter) {
+  if (!filter || !graphBuilder) return;
+  CComPtr<IEnumPins> pins;
+  const HRESULT enumerated = filter->EnumPins(&pins);
+  if (FAILED(enumerated) || !pins) return;
+  pins->Reset();
+  if (enumerated != S_OK) return;
+
+  for (;;) {
+    CComPtr<IPin> pin;
+    if (pins->Next(1, &pin, nullptr) != S_OK || !pin) break;
+    CComPtr<IPin> peer;
+    HRESULT hr = pin->ConnectedTo(&peer);
+    if (SUCCEEDED(hr) && !peer) hr = VFW_E_NOT_CONNECTED;
+    if (SUCCEEDED(hr)) {
+      PIN_INFO info = {};
+      hr = peer->QueryPinInfo(&info);
+      if (SUCCEEDED(hr)) {
+        if (info.dir == PINDIR_INPUT) {
+          // Depth first: what the peer's filter feeds goes before it.
+          nukeDownstream(info.pFilter);
+          graphBuilder->Disconnect(peer);
+          graphBuilder->Disconnect(pin);
+          if (info.pFilter) graphBuilder->RemoveFilter(info.pFilter);
+        }
+        if (info.pFilter) info.pFilter->Release();
+      }
+    }
+    // An unconnected pin ends the walk over this filter's pins.
+    if (FAILED(hr)) break;
+  }
+}
+
+CComPtr<IGraphBuilder> CaptureGraph::getGraphBuilder() const { return graphBuilder; }
+
+CComPtr<ICaptureGraphBuilder2> CaptureGraph::getGraphBuilder2() const {
+  return captureGraphBuilder;
+}
+
+void CaptureGraph::resetGraph() {
+  deconstruct();
+  resetProperties();
+}
+
+void CaptureGraph::resetProperties() {
+  for (auto& entry : properties) delete entry.second;
+  properties.clear();
+}
+
+}  // namespace kivo

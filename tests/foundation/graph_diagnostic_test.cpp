@@ -1,0 +1,126 @@
+#include <kivo/util.h>
+
+#include "filters/stub_filter.h"
+#include "foundation/graph_diagnostic.h"
+#include "foundation/stub_graph.h"
+#include "support/scoped_value.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kivo {
+namespace {
+
+using test::HandOut;
+using test::ListEnumFilters;
+using test::ScopedValue;
+using test::StubFilter;
+using test::StubGraph;
+using ::testing::Return;
+
+struct Box {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT style;
+};
+
+std::vector<Box> shownBoxes;
+
+int WINAPI recordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
+  shownBoxes.push_back({owner, text ? text : "<null>", caption ? caption : "<null>", style});
+  return IDOK;
+}
+
+class DisplayGraphFilters : public ::testing::Test {
+ protected:
+  DisplayGraphFilters() : hook_(detail::showMessageBox, &recordBox) { shownBoxes.clear(); }
+
+ private:
+  ScopedValue<detail::MessageBoxFunction> hook_;
+};
+
+TEST_F(DisplayGraphFilters, ShowsOneBoxPerFilterInEnumeratorOrder) {
+  StubGraph graph;
+  StubFilter source(L"Source");
+  StubFilter grabber(L"KIVO Sample Grabber");
+  StubFilter broken(L"Broken");
+  broken.failInfo(E_FAIL);
+  // Filters report the graph they are in, with a reference the caller owns.
+  source.joinGraph(&graph);
+  grabber.joinGraph(&graph);
+  ListEnumFilters filters({&source, &broken, &grabber});
+  EXPECT_CALL(graph, EnumFilters).WillOnce(HandOut<0>(&filters));
+
+  CComPtr<IGraphBuilder> held(&graph);
+  util::displayGraphFilters(held);
+
+  ASSERT_EQ(shownBoxes.size(), 3u);
+  EXPECT_EQ(shownBoxes[0].owner, nullptr);
+  EXPECT_EQ(shownBoxes[0].text, "Source");
+  EXPECT_EQ(shownBoxes[0].caption, "Filter Name");
+  EXPECT_EQ(shownBoxes[0].style, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(shownBoxes[1].text, "Could not get the filter info");
+  EXPECT_EQ(shownBoxes[1].caption, "Error");
+  EXPECT_EQ(shownBoxes[1].style, 0x10u);
+  EXPECT_EQ(shownBoxes[2].text, "KIVO Sample Grabber");
+  // Every filter, the enumerator and the graphs in the filter information
+  // were released: the fakes check their counts when they go.
+  EXPECT_EQ(source.refs(), 0);
+  EXPECT_EQ(broken.refs(), 0);
+  EXPECT_EQ(filters.refs(), 0);
+  EXPECT_EQ(graph.refs(), 1);
+}
+
+TEST_F(DisplayGraphFilters, NameIsInTheSystemCodePage) {
+  StubGraph graph;
+  StubFilter filter(L"Cam\u00e9ra");
+  ListEnumFilters filters({&filter});
+  EXPECT_CALL(graph, EnumFilters).WillOnce(HandOut<0>(&filters));
+  CComPtr<IGraphBuilder> held(&graph);
+  util::displayGraphFilters(held);
+
+  char expected[16] = {};
+  WideCharToMultiByte(CP_ACP, 0, L"Cam\u00e9ra", -1, expected, sizeof(expected), nullptr, nullptr);
+  ASSERT_EQ(shownBoxes.size(), 1u);
+  EXPECT_EQ(shownBoxes[0].text, expected);
+}
+
+TEST_F(DisplayGraphFilters, EmptyReferenceShowsNothing) {
+  CComPtr<IGraphBuilder> empty;
+  util::displayGraphFilters(empty);
+  EXPECT_TRUE(shownBoxes.empty());
+}
+
+TEST_F(DisplayGraphFilters, GraphThatCannotBeEnumeratedShowsNothing) {
+  StubGraph graph;
+  EXPECT_CALL(graph, EnumFilters).WillOnce(Return(E_OUTOFMEMORY));
+  CComPtr<IGraphBuilder> held(&graph);
+  util::displayGraphFilters(held);
+  EXPECT_TRUE(shownBoxes.empty());
+}
+
+TEST_F(DisplayGraphFilters, EmptyGraphShowsNothing) {
+  StubGraph graph;
+  ListEnumFilters filters({});
+  EXPECT_CALL(graph, EnumFilters).WillOnce(HandOut<0>(&filters));
+  CComPtr<IGraphBuilder> held(&graph);
+  util::displayGraphFilters(held);
+  EXPECT_TRUE(shownBoxes.empty());
+}
+
+TEST_F(DisplayGraphFilters, EnumeratorHandingOutNoFilterEndsTheDiagnostic) {
+  StubGraph graph;
+  StubFilter after(L"After");
+  ListEnumFilters filters({nullptr, &after});
+  EXPECT_CALL(graph, EnumFilters).WillOnce(HandOut<0>(&filters));
+  CComPtr<IGraphBuilder> held(&graph);
+  util::displayGraphFilters(held);
+  EXPECT_TRUE(shownBoxes.empty());
+}
+
+}  // namespace
+}  // namespace kivo

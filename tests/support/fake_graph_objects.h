@@ -1,0 +1,101 @@
+#pragma once
+
+// Lets unit tests of CaptureGraph and its subclasses run against fake graph
+// objects: while a FakeGraphObjects lives, every graph that builds its
+// foundation receives the fake filter graph manager and capture graph
+// builder handed in here instead of creating them through COM.
+//
+//   MockGraphBuilder graph;               // support/mocks/igraphbuilder.h
+//   MockCaptureGraphBuilder2 builder;     // support/mocks/icapturegraphbuilder2.h
+//   FakeGraphObjects objects(&graph, &builder);
+//   MyGraph g;  g.render(false);          // uses the two fakes
+//
+// This header is the one place that reaches CaptureGraph's private parts
+// (TestAccess<CaptureGraph>); extend it rather than specialising the
+// template again.
+
+#include <kivo/capture_graph.h>
+#include <kivo/platform.h>
+
+namespace kivo {
+
+template <>
+struct TestAccess<CaptureGraph> {
+  using Factory = CaptureGraph::GraphObjectFactory;
+  static Factory exchangeFactory(Factory factory) {
+    Factory previous = CaptureGraph::graphObjectFactory;
+    CaptureGraph::graphObjectFactory = factory;
+    return previous;
+  }
+  static HRESULT createFoundation(CaptureGraph& graph) { return graph.createFoundation(); }
+  static void destroyFoundation(CaptureGraph& graph) { graph.destroyFoundation(); }
+  static HRESULT unrender(CaptureGraph& graph) { return graph.unrender(); }
+  static void resetGraph(CaptureGraph& graph) { graph.resetGraph(); }
+  static void resetProperties(CaptureGraph& graph) { graph.resetProperties(); }
+  static bool isFoundationBuilt(const CaptureGraph& graph) { return graph.foundationBuilt; }
+  static bool isRegistered(const CaptureGraph& graph) { return graph.registration != nullptr; }
+};
+
+namespace test {
+
+class FakeGraphObjects {
+ public:
+  // Either fake may be null: creating that object then fails with
+  // REGDB_E_CLASSNOTREG, as for a class the system lacks.
+  FakeGraphObjects(IGraphBuilder* graph, ICaptureGraphBuilder2* builder)
+      : graph_(graph), builder_(builder) {
+    current() = this;
+    previous_ = TestAccess<CaptureGraph>::exchangeFactory(&FakeGraphObjects::create);
+  }
+  ~FakeGraphObjects() {
+    TestAccess<CaptureGraph>::exchangeFactory(previous_);
+    current() = nullptr;
+  }
+  FakeGraphObjects(const FakeGraphObjects&) = delete;
+  FakeGraphObjects& operator=(const FakeGraphObjects&) = delete;
+
+  // Creating the filter graph manager / capture graph builder fails with
+  // `status` from now on.
+  void failGraph(HRESULT status) { graphStatus_ = status; }
+  void failBuilder(HRESULT status) { builderStatus_ = status; }
+
+  // How often each object was asked for.
+  int graphsCreated() const { return graphsCreated_; }
+  int buildersCreated() const { return buildersCreated_; }
+
+ private:
+  static FakeGraphObjects*& current() {
+    static FakeGraphObjects* instance = nullptr;
+    return instance;
+  }
+
+  static HRESULT create(REFCLSID clsid, REFIID iid, void** object) {
+    *object = nullptr;
+    FakeGraphObjects* self = current();
+    if (!self) return E_UNEXPECTED;
+    if (IsEqualCLSID(clsid, CLSID_FilterGraph)) {
+      ++self->graphsCreated_;
+      if (FAILED(self->graphStatus_)) return self->graphStatus_;
+      if (!self->graph_) return REGDB_E_CLASSNOTREG;
+      return self->graph_->QueryInterface(iid, object);
+    }
+    if (IsEqualCLSID(clsid, CLSID_CaptureGraphBuilder2)) {
+      ++self->buildersCreated_;
+      if (FAILED(self->builderStatus_)) return self->builderStatus_;
+      if (!self->builder_) return REGDB_E_CLASSNOTREG;
+      return self->builder_->QueryInterface(iid, object);
+    }
+    return REGDB_E_CLASSNOTREG;
+  }
+
+  IGraphBuilder* graph_;
+  ICaptureGraphBuilder2* builder_;
+  TestAccess<CaptureGraph>::Factory previous_ = nullptr;
+  HRESULT graphStatus_ = S_OK;
+  HRESULT builderStatus_ = S_OK;
+  int graphsCreated_ = 0;
+  int buildersCreated_ = 0;
+};
+
+}  // namespace test
+}  // namespace kivo

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <kivo/platform.h>
+
+#if defined(__MINGW32__) && !defined(_MSC_VER)
+// MinGW's strmif.h declares the interface without binding its identifier to
+// the type, which the counted fakes look up through __uuidof.
+__CRT_UUID_DECL(IAMAnalogVideoDecoder, 0xc6e13350, 0x30ac, 0x11d0, 0xa1, 0x8c, 0x00, 0xa0, 0xc9,
+                0x11, 0x89, 0x56)
+#endif
+
+#include "support/com_fake.h"
+
+namespace kivo::test {
+
+class MockAMAnalogVideoDecoder : public ComFake<IAMAnalogVideoDecoder> {
+ public:
+  MOCK_METHOD(HRESULT, get_AvailableTVFormats, (LONG * standards),
+              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, put_TVFormat, (LONG standard), (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, get_TVFormat, (LONG * standard), (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, get_HorizontalLocked, (LONG * locked),
+              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, put_VCRHorizontalLocking, (LONG locking),
+              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, get_VCRHorizontalLocking, (LONG * locking),
+              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, get_NumberOfLines, (LONG * lines), (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, put_OutputEnable, (LONG enable), (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, get_OutputEnable, (LONG * enable), (Calltype(STDMETHODCALLTYPE), override));
+};
+
+}  // namespace kivo::test

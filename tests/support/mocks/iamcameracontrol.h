@@ -1,0 +1,21 @@
+#pragma once
+
+#include <kivo/platform.h>
+
+#include "support/com_fake.h"
+
+namespace kivo::test {
+
+class MockAMCameraControl : public ComFake<IAMCameraControl> {
+ public:
+  MOCK_METHOD(HRESULT, GetRange,
+              (LONG property, LONG* minimum, LONG* maximum, LONG* steppingDelta,
+               LONG* defaultValue, LONG* capsFlags),
+              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, Set, (LONG property, LONG value, LONG flags),
+              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, Get, (LONG property, LONG* value, LONG* flags),
+              (Calltype(STDMETHODCALLTYPE), override));
+};
+
+}  // namespace kivo::test

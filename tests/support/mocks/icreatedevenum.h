@@ -1,0 +1,13 @@
+#pragma once
+
+#include "support/com_fake.h"
+
+namespace kivo::test {
+
+class MockCreateDevEnum : public ComFake<ICreateDevEnum> {
+ public:
+  MOCK_METHOD(HRESULT, CreateClassEnumerator, (REFCLSID, IEnumMoniker**, DWORD),
+              (Calltype(STDMETHODCALLTYPE), override));
+};
+
+}  // namespace kivo::test
