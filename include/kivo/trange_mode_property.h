@@ -49,7 +49,11 @@ class TRangeModeProperty : public IRangeModeProperty {
   BaseProperty* rangeProperty;
 };
 
+// kivo.dll instantiates and exports the two forms in its own sources; a host
+// imports them instead of instantiating its own.
+#if !defined(KIVO_BUILDING_DLL)
 extern template class KIVO_API TRangeModeProperty<IAMCameraControl>;
 extern template class KIVO_API TRangeModeProperty<IAMVideoProcAmp>;
+#endif
 
 }  // namespace kivo

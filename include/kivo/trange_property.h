@@ -52,7 +52,11 @@ class TRangeProperty : public IRangeProperty {
   long capsFlags;
 };
 
+// kivo.dll instantiates and exports the two forms in its own sources; a host
+// imports them instead of instantiating its own.
+#if !defined(KIVO_BUILDING_DLL)
 extern template class KIVO_API TRangeProperty<IAMCameraControl>;
 extern template class KIVO_API TRangeProperty<IAMVideoProcAmp>;
+#endif
 
 }  // namespace kivo

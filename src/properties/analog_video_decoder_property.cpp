@@ -14,16 +14,16 @@ struct TVFormatName {
 // The named TV standards, in the order in which available ones are offered.
 // PAL_G (0x40) has no name of its own and is never offered.
 const TVFormatName kTVFormats[] = {
-    {AnalogVideo_None, "none"},          {AnalogVideo_NTSC_M, "ntsc_m"},
-    {AnalogVideo_NTSC_M_J, "ntsc_m_j"},  {AnalogVideo_NTSC_433, "ntsc_433"},
-    {AnalogVideo_PAL_B, "pal_b"},        {AnalogVideo_PAL_D, "pal_d"},
-    {AnalogVideo_PAL_H, "pal_h"},        {AnalogVideo_PAL_I, "pal_i"},
-    {AnalogVideo_PAL_M, "pal_m"},        {AnalogVideo_PAL_N, "pal_n"},
-    {AnalogVideo_PAL_60, "pal_60"},      {AnalogVideo_SECAM_B, "secam_b"},
-    {AnalogVideo_SECAM_D, "secam_d"},    {AnalogVideo_SECAM_G, "secam_g"},
-    {AnalogVideo_SECAM_H, "secam_h"},    {AnalogVideo_SECAM_K, "secam_k"},
-    {AnalogVideo_SECAM_K1, "secam_k1"},  {AnalogVideo_SECAM_L, "secam_l"},
-    {AnalogVideo_SECAM_L1, "secam_l1"},  {AnalogVideo_PAL_N_COMBO, "pal_n_combo"},
+    {AnalogVideo_None, "none"},         {AnalogVideo_NTSC_M, "ntsc_m"},
+    {AnalogVideo_NTSC_M_J, "ntsc_m_j"}, {AnalogVideo_NTSC_433, "ntsc_433"},
+    {AnalogVideo_PAL_B, "pal_b"},       {AnalogVideo_PAL_D, "pal_d"},
+    {AnalogVideo_PAL_H, "pal_h"},       {AnalogVideo_PAL_I, "pal_i"},
+    {AnalogVideo_PAL_M, "pal_m"},       {AnalogVideo_PAL_N, "pal_n"},
+    {AnalogVideo_PAL_60, "pal_60"},     {AnalogVideo_SECAM_B, "secam_b"},
+    {AnalogVideo_SECAM_D, "secam_d"},   {AnalogVideo_SECAM_G, "secam_g"},
+    {AnalogVideo_SECAM_H, "secam_h"},   {AnalogVideo_SECAM_K, "secam_k"},
+    {AnalogVideo_SECAM_K1, "secam_k1"}, {AnalogVideo_SECAM_L, "secam_l"},
+    {AnalogVideo_SECAM_L1, "secam_l1"}, {AnalogVideo_PAL_N_COMBO, "pal_n_combo"},
 };
 
 const char kUnknownFormat[] = "unknown";
@@ -34,8 +34,8 @@ AnalogVideoDecoderProperty::AnalogVideoDecoderProperty(const char* name,
                                                        const CComPtr<IBaseFilter>& filter)
     : IEnumProperty(name, filter), getter(nullptr), setter(nullptr) {
   if (!filter) return;
-  if (FAILED(filter->QueryInterface(IID_IAMAnalogVideoDecoder,
-                                    reinterpret_cast<void**>(&decoder))) ||
+  if (FAILED(
+          filter->QueryInterface(IID_IAMAnalogVideoDecoder, reinterpret_cast<void**>(&decoder))) ||
       !decoder) {
     decoder.Release();
     return;

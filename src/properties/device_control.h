@@ -46,8 +46,8 @@ HRESULT openDeviceControl(const CComPtr<IBaseFilter>& filter, long propertyId,
     return hr;
   }
   if (!deviceInterface) return E_NOINTERFACE;
-  return deviceInterface->GetRange(propertyId, &range.minimum, &range.maximum,
-                                   &range.steppingDelta, &range.defaultValue, &range.capsFlags);
+  return deviceInterface->GetRange(propertyId, &range.minimum, &range.maximum, &range.steppingDelta,
+                                   &range.defaultValue, &range.capsFlags);
 }
 
 // Reads the value of a setting into *value.

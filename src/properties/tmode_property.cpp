@@ -59,7 +59,7 @@ void TModeProperty<IAMVideoProcAmp>::createDependentProperty() {
   if (!properties::hasModeChoice(capsFlags)) return;
   const std::string modeName = std::string(getName()) + "Mode";
   dependent = new TRangeModeProperty<IAMVideoProcAmp>(modeName.c_str(), propertyId, getFilter(),
-                                                       deviceInterface, this);
+                                                      deviceInterface, this);
 }
 
 }  // namespace kivo

@@ -44,9 +44,8 @@ long TRangeModeProperty<I>::getPropertyId() const {
   return propertyId;
 }
 
-// The two instantiations kivo.dll exports; the header declares them with
-// KIVO_API, which gives them their export attribute.
-template class TRangeModeProperty<IAMCameraControl>;
-template class TRangeModeProperty<IAMVideoProcAmp>;
+// The two instantiations kivo.dll exports.
+template class KIVO_API TRangeModeProperty<IAMCameraControl>;
+template class KIVO_API TRangeModeProperty<IAMVideoProcAmp>;
 
 }  // namespace kivo

@@ -74,9 +74,8 @@ void TRangeProperty<I>::createDependentProperty() {
       new TRangeModeProperty<I>(modeName.c_str(), propertyId, getFilter(), deviceInterface, this);
 }
 
-// The two instantiations kivo.dll exports; the header declares them with
-// KIVO_API, which gives them their export attribute.
-template class TRangeProperty<IAMCameraControl>;
-template class TRangeProperty<IAMVideoProcAmp>;
+// The two instantiations kivo.dll exports.
+template class KIVO_API TRangeProperty<IAMCameraControl>;
+template class KIVO_API TRangeProperty<IAMVideoProcAmp>;
 
 }  // namespace kivo

@@ -15,7 +15,7 @@
 
 #include <memory>
 
-#include "support/com_fake.h"
+#include "properties/fake_filter_pin.h"
 #include "support/mocks/iamvideoprocamp.h"
 #include "support/wait.h"
 
@@ -35,11 +35,6 @@ ULONG countReferences(IUnknown* object) {
 }
 
 TEST(DeviceProperties, HostReachesTheTemplateInstantiationsThroughTheDll) {
-  test::ComScope com;
-  ASSERT_TRUE(SUCCEEDED(com.status()));
-  // A real filter stands in for the device; it hands out a proc-amp fake.
-  CComPtr<IBaseFilter> renderer;
-  ASSERT_EQ(renderer.CoCreateInstance(CLSID_NullRenderer), S_OK);
   NiceMock<MockAMVideoProcAmp> procAmp;
   EXPECT_CALL(procAmp, GetRange(VideoProcAmp_Gain, _, _, _, _, _))
       .WillOnce(DoAll(SetArgPointee<1>(0), SetArgPointee<2>(255), SetArgPointee<3>(1),
@@ -48,43 +43,11 @@ TEST(DeviceProperties, HostReachesTheTemplateInstantiationsThroughTheDll) {
       .WillRepeatedly(DoAll(SetArgPointee<1>(42), SetArgPointee<2>(1), Return(S_OK)));
   EXPECT_CALL(procAmp, Set(VideoProcAmp_Gain, 42, 2)).WillOnce(Return(S_OK));
 
-  class Device : public test::ComFake<IBaseFilter> {
-   public:
-    explicit Device(IBaseFilter* inner) : inner(inner) {}
-    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override { return inner->GetClassID(id); }
-    HRESULT STDMETHODCALLTYPE Stop() override { return inner->Stop(); }
-    HRESULT STDMETHODCALLTYPE Pause() override { return inner->Pause(); }
-    HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME t) override { return inner->Run(t); }
-    HRESULT STDMETHODCALLTYPE GetState(DWORD ms, FILTER_STATE* s) override {
-      return inner->GetState(ms, s);
-    }
-    HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock* c) override {
-      return inner->SetSyncSource(c);
-    }
-    HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock** c) override {
-      return inner->GetSyncSource(c);
-    }
-    HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** e) override { return inner->EnumPins(e); }
-    HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR id, IPin** p) override {
-      return inner->FindPin(id, p);
-    }
-    HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* i) override {
-      return inner->QueryFilterInfo(i);
-    }
-    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* g, LPCWSTR n) override {
-      return inner->JoinFilterGraph(g, n);
-    }
-    HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR* v) override {
-      return inner->QueryVendorInfo(v);
-    }
-
-   private:
-    IBaseFilter* inner;
-  } device(renderer);
+  test::FakeFilter device;
   device.answer(IID_IAMVideoProcAmp, procAmp.self());
 
-  std::unique_ptr<BaseProperty> gain(
-      new TRangeProperty<IAMVideoProcAmp>("Gain", VideoProcAmp_Gain, CComPtr<IBaseFilter>(&device)));
+  std::unique_ptr<BaseProperty> gain(new TRangeProperty<IAMVideoProcAmp>(
+      "Gain", VideoProcAmp_Gain, CComPtr<IBaseFilter>(&device)));
   auto* ranged = dynamic_cast<TRangeProperty<IAMVideoProcAmp>*>(gain.get());
   ASSERT_NE(ranged, nullptr);
   EXPECT_EQ(dynamic_cast<TRangeProperty<IAMCameraControl>*>(gain.get()), nullptr);

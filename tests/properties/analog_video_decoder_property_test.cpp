@@ -51,8 +51,7 @@ TEST_F(AnalogVideoDecoderTest, OffersTheCurrentStandardAndTheAvailableOnes) {
   auto ntsc = makeFormat(AnalogVideo_NTSC_M, 0x1 | 0x10 | 0x1000);
   EXPECT_TRUE(ntsc->isSupported());
   EXPECT_TRUE(ntsc->isSettable());
-  EXPECT_EQ(ntsc->getConstraints(),
-            (Constraints{{"ntsc_m", 1}, {"pal_b", 16}, {"secam_b", 4096}}));
+  EXPECT_EQ(ntsc->getConstraints(), (Constraints{{"ntsc_m", 1}, {"pal_b", 16}, {"secam_b", 4096}}));
   EXPECT_EQ(ntsc->getDefaultValue(), 1);
   EXPECT_STREQ(ntsc->getDefaultName(), "ntsc_m");
 
@@ -80,13 +79,13 @@ TEST_F(AnalogVideoDecoderTest, UnnamedStandardsAreUnknownAndPalGIsNeverOffered) 
   // current one, and no "unknown" for PAL_G.
   auto all = makeFormat(0, 0x1FFFFF);
   EXPECT_EQ(all->getConstraints(),
-            (Constraints{{"none", 0x0},           {"ntsc_m", 0x1},        {"ntsc_m_j", 0x2},
-                         {"ntsc_433", 0x4},       {"pal_b", 0x10},        {"pal_d", 0x20},
-                         {"pal_h", 0x80},         {"pal_i", 0x100},       {"pal_m", 0x200},
-                         {"pal_n", 0x400},        {"pal_60", 0x800},      {"secam_b", 0x1000},
-                         {"secam_d", 0x2000},     {"secam_g", 0x4000},    {"secam_h", 0x8000},
-                         {"secam_k", 0x10000},    {"secam_k1", 0x20000},  {"secam_l", 0x40000},
-                         {"secam_l1", 0x80000},   {"pal_n_combo", 0x100000}}));
+            (Constraints{{"none", 0x0},         {"ntsc_m", 0x1},          {"ntsc_m_j", 0x2},
+                         {"ntsc_433", 0x4},     {"pal_b", 0x10},          {"pal_d", 0x20},
+                         {"pal_h", 0x80},       {"pal_i", 0x100},         {"pal_m", 0x200},
+                         {"pal_n", 0x400},      {"pal_60", 0x800},        {"secam_b", 0x1000},
+                         {"secam_d", 0x2000},   {"secam_g", 0x4000},      {"secam_h", 0x8000},
+                         {"secam_k", 0x10000},  {"secam_k1", 0x20000},    {"secam_l", 0x40000},
+                         {"secam_l1", 0x80000}, {"pal_n_combo", 0x100000}}));
 }
 
 TEST_F(AnalogVideoDecoderTest, DeviceFailuresOrUnknownNamesLeaveItUnsupported) {

@@ -1,11 +1,7 @@
 #include <kivo/base_property.h>
 #include <kivo/enum_property.h>
-#include <kivo/range_mode_property.h>
 
 #include <gtest/gtest.h>
-
-#include <iterator>
-#include <memory>
 
 #include "fake_filter_pin.h"
 
@@ -27,14 +23,6 @@ class PlainEnum : public IEnumProperty {
     setSupported(supported);
     setSettable(settable);
   }
-};
-
-class PlainMode : public IRangeModeProperty {
- public:
-  using IRangeModeProperty::IRangeModeProperty;
-  long getValue(void*) const override { return E_NOTIMPL; }
-  long setValue(void*) override { return E_NOTIMPL; }
-  BaseProperty* getRangeProperty() const override { return nullptr; }
 };
 
 TEST(BaseProperty, StartsUnsupportedAndSettableAndNamesNullAsEmpty) {
@@ -104,16 +92,6 @@ TEST(IEnumProperty, DefaultNameIsTheFirstNameCarryingTheDefault) {
   property.setDefault(9);
   EXPECT_EQ(property.getDefaultName(), nullptr);
   EXPECT_EQ(property.getDefaultValue(), 9);
-}
-
-TEST(IRangeModeProperty, IsAnEnumPropertyWithoutDependent) {
-  FakeFilter filter;
-  std::unique_ptr<BaseProperty> mode(new PlainMode("GainMode", CComPtr<IBaseFilter>(&filter)));
-  EXPECT_NE(dynamic_cast<IEnumProperty*>(mode.get()), nullptr);
-  EXPECT_EQ(mode->getDependentProperty(), nullptr);
-  EXPECT_FALSE(mode->isSupported());
-  mode.reset();
-  EXPECT_EQ(filter.refs(), 0);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@ namespace kivo::test {
 class MockAMCameraControl : public ComFake<IAMCameraControl> {
  public:
   MOCK_METHOD(HRESULT, GetRange,
-              (LONG property, LONG* minimum, LONG* maximum, LONG* steppingDelta,
-               LONG* defaultValue, LONG* capsFlags),
+              (LONG property, LONG* minimum, LONG* maximum, LONG* steppingDelta, LONG* defaultValue,
+               LONG* capsFlags),
               (Calltype(STDMETHODCALLTYPE), override));
   MOCK_METHOD(HRESULT, Set, (LONG property, LONG value, LONG flags),
               (Calltype(STDMETHODCALLTYPE), override));
