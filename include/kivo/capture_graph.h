@@ -123,8 +123,10 @@ class KIVO_API CaptureGraph {
                         IPin** connectedPin, IBaseFilter** nextFilter) const;
 
   // Removes from the graph every filter fed, directly or indirectly, by the
-  // output pins of `filter`, depth first; the walk over a filter's pins
-  // ends at its first unconnected pin.
+  // output pins of `filter`, depth first (each peer's own downstream goes
+  // first, then the two pins are disconnected and the peer's filter
+  // removed); the walk over a filter's pins ends at its first unconnected
+  // pin. Does nothing without graph objects.
   void nukeDownstream(IBaseFilter* filter);
 
   // New references to the graph objects; empty while there are none.

@@ -35,8 +35,7 @@ class KIVO_API IMediaCB : public ISampleGrabberCB {
   // delivering samples.
   HRESULT STDMETHODCALLTYPE SampleCB(double sampleTime, IMediaSample* sample) override;
   // Not used: returns E_NOTIMPL.
-  HRESULT STDMETHODCALLTYPE BufferCB(double sampleTime, BYTE* buffer,
-                                     LONG bufferLength) override;
+  HRESULT STDMETHODCALLTYPE BufferCB(double sampleTime, BYTE* buffer, LONG bufferLength) override;
 
   // The host's handler of one sample, called on the streaming thread.
   // `sampleTime` is the sample's start time in seconds as the grabber

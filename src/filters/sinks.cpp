@@ -18,11 +18,12 @@ VideoSink::VideoSink() : RendererDataSink("KIVO Video Renderer", CLSID_VideoRend
 
 VideoSink::~VideoSink() = default;
 
-DVDecoder::DVDecoder() : Filter("KIVO DV Decoder", CLSID_DVVideoCodec), resolution(RESOLUTION_FULL) {
+DVDecoder::DVDecoder()
+    : Filter("KIVO DV Decoder", CLSID_DVVideoCodec), resolution(RESOLUTION_FULL) {
   // A decoder without its control interface is of no use to the host; the
   // exception unwinds the Filter part and with it the filter reference.
-  const HRESULT hr = getInterface()->QueryInterface(IID_IIPDVDec,
-                                                    reinterpret_cast<void**>(&decoder));
+  const HRESULT hr =
+      getInterface()->QueryInterface(IID_IIPDVDec, reinterpret_cast<void**>(&decoder));
   if (FAILED(hr)) throw FilterCreationException(hr);
 }
 

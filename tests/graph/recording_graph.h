@@ -100,9 +100,7 @@ class FakePin : public ComFake<IPin> {
   HRESULT STDMETHODCALLTYPE QueryId(LPWSTR*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override {
-    return E_NOTIMPL;
-  }
+  HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE EndOfStream() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE BeginFlush() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE EndFlush() override { return E_NOTIMPL; }

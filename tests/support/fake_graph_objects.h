@@ -16,6 +16,7 @@
 
 #include <kivo/capture_graph.h>
 #include <kivo/platform.h>
+#include <kivo/rot_register.h>
 
 namespace kivo {
 
@@ -33,7 +34,7 @@ struct TestAccess<CaptureGraph> {
   static void resetGraph(CaptureGraph& graph) { graph.resetGraph(); }
   static void resetProperties(CaptureGraph& graph) { graph.resetProperties(); }
   static bool isFoundationBuilt(const CaptureGraph& graph) { return graph.foundationBuilt; }
-  static bool isRegistered(const CaptureGraph& graph) { return graph.registration != nullptr; }
+  static const ROTRegister* registration(const CaptureGraph& graph) { return graph.registration; }
 };
 
 namespace test {

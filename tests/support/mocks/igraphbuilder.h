@@ -14,7 +14,8 @@ class MockGraphBuilder : public ComFake<IGraphBuilder> {
  public:
   MOCK_METHOD(HRESULT, AddFilter, (IBaseFilter * filter, LPCWSTR name),
               (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, RemoveFilter, (IBaseFilter * filter), (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, RemoveFilter, (IBaseFilter * filter),
+              (Calltype(STDMETHODCALLTYPE), override));
   MOCK_METHOD(HRESULT, EnumFilters, (IEnumFilters * *filters),
               (Calltype(STDMETHODCALLTYPE), override));
   MOCK_METHOD(HRESULT, FindFilterByName, (LPCWSTR name, IBaseFilter** filter),
