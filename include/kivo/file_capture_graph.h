@@ -98,6 +98,10 @@ class KIVO_API FileCaptureGraph : public CaptureGraph {
                                     const GUID& majorType) const;
   std::string findMissingCodecName();
   std::string findMissingAviCodecName();
+  GUID findSplitterVideoSubtype(ICaptureGraphBuilder2* builder, IBaseFilter* splitter);
+  GUID videoSubtypeOfPin(IPin* pin);
+  GUID videoSubtypeFromFileHeader() const;
+  GUID videoSubtypeByConnecting(IPin* pin);
   const GUID& videoColorFormatToGUID(const VideoFrameFormat& format);
   const GUID& audioSampleFormatToGUID(const AudioSampleFormat& format);
 

@@ -7,6 +7,7 @@
 #include <kivo/util.h>
 #include <kivo/video_subtype.h>
 
+#include "file/avi_header.h"
 #include "file/sample_grabber_chain.h"
 #include "file/scoped_time_format.h"
 
@@ -19,6 +20,10 @@ const std::string FileCaptureGraph::unknownCodec = "Unknown Codec";
 namespace {
 
 const char* const kAviSplitterName = "KVO Avi Splitter";
+
+// More output pins than an AVI splitter offers for the streams of a file.
+const int kMaxSplitterOutputs = 16;
+
 
 // Subtypes of the MPEG-2 streams whose decoder is named "MPEG-2".
 bool isMpeg2Stream(const GUID& subtype) {
@@ -243,8 +248,8 @@ long FileCaptureGraph::connectSourceToGrabber(Filter* from, SampleGrabberChain* 
   if (!from) return E_UNEXPECTED;
   if (!chain) return S_OK;
   std::vector<Filter*> filters;
-  const HRESULT hr = chain->getFilters(filters);
-  if (FAILED(hr)) return hr;
+  const HRESULT listed = chain->getFilters(filters);
+  if (FAILED(listed)) return listed;
   if (filters.empty() || !filters.front()) return E_UNEXPECTED;
   CComPtr<ICaptureGraphBuilder2> builder = getGraphBuilder2();
   if (!builder) return E_UNEXPECTED;
@@ -253,8 +258,15 @@ long FileCaptureGraph::connectSourceToGrabber(Filter* from, SampleGrabberChain* 
   // the grabber's accepted type decides which stream ends in it.
   const GUID majorType = chain->getMediaType()->majortype;
   const GUID* type = filterContainsCompatibleOutputPin(*from, majorType) ? &majorType : nullptr;
-  return builder->RenderStream(nullptr, type, from->getInterface(), nullptr,
-                               filters.front()->getInterface());
+  IBaseFilter* grabber = filters.front()->getInterface();
+  const HRESULT hr = builder->RenderStream(nullptr, type, from->getInterface(), nullptr, grabber);
+  if (SUCCEEDED(hr) || type) return hr;
+  // The second stream of a file leaves from the splitter that the first one
+  // connected to the source's only pin. Some capture graph builders look
+  // past connected pins only when they are told the type to look for.
+  const HRESULT typed =
+      builder->RenderStream(nullptr, &majorType, from->getInterface(), nullptr, grabber);
+  return SUCCEEDED(typed) ? typed : hr;
 }
 
 bool FileCaptureGraph::filterContainsCompatibleOutputPin(Filter& filter, const GUID& majorType) {
@@ -339,15 +351,78 @@ std::string FileCaptureGraph::findMissingAviCodecName() {
   if (!builder ||
       FAILED(builder->RenderStream(nullptr, nullptr, source->getInterface(), nullptr, splitter)))
     return unknownCodec;
-  CComPtr<IPin> pin;
-  if (FAILED(builder->FindPin(splitter, PINDIR_OUTPUT, nullptr, &MEDIATYPE_Video, FALSE, 0,
-                              &pin)))
-    return unknownCodec;
-  CComPtr<IEnumMediaTypes> types;
-  if (FAILED(pin->EnumMediaTypes(&types)) || !types) return unknownCodec;
-  const GUID subtype = getMediaSubTypeFromMajorType(types, MEDIATYPE_Video);
+  GUID subtype = findSplitterVideoSubtype(builder, splitter);
+  if (subtype == GUID_NULL) subtype = videoSubtypeFromFileHeader();
   if (subtype == GUID_NULL) return unknownCodec;
   return VideoSubtype(nullptr, subtype, 480).getName();
+}
+
+GUID FileCaptureGraph::findSplitterVideoSubtype(ICaptureGraphBuilder2* builder,
+                                                IBaseFilter* splitter) {
+  CComPtr<IPin> pin;
+  if (SUCCEEDED(builder->FindPin(splitter, PINDIR_OUTPUT, nullptr, &MEDIATYPE_Video, FALSE, 0,
+                                 &pin)))
+    return videoSubtypeOfPin(pin);
+  // Builders that match a pin's type only on connected pins find nothing
+  // by type here: the splitter's outputs are then asked one by one.
+  for (int index = 0; index < kMaxSplitterOutputs; ++index) {
+    CComPtr<IPin> output;
+    if (FAILED(builder->FindPin(splitter, PINDIR_OUTPUT, nullptr, nullptr, FALSE, index,
+                                &output)))
+      break;
+    const GUID subtype = videoSubtypeOfPin(output);
+    if (subtype != GUID_NULL) return subtype;
+  }
+  return GUID_NULL;
+}
+
+GUID FileCaptureGraph::videoSubtypeFromFileHeader() const {
+  // Some splitters list no type on their outputs until they are connected;
+  // the file's own header names the compression as well.
+  const DWORD compression = readAviVideoCompression(fileName);
+  if (compression == 0 || compression == BI_RGB || compression == BI_BITFIELDS) return GUID_NULL;
+  GUID subtype = MEDIASUBTYPE_YUY2;  // the FOURCC form, with the code replaced
+  subtype.Data1 = compression;
+  return subtype;
+}
+
+GUID FileCaptureGraph::videoSubtypeOfPin(IPin* pin) {
+  if (!pin) return GUID_NULL;
+  CComPtr<IEnumMediaTypes> types;
+  if (SUCCEEDED(pin->EnumMediaTypes(&types)) && types) {
+    const GUID subtype = getMediaSubTypeFromMajorType(types, MEDIATYPE_Video);
+    if (subtype != GUID_NULL) return subtype;
+  }
+  return videoSubtypeByConnecting(pin);
+}
+
+GUID FileCaptureGraph::videoSubtypeByConnecting(IPin* pin) {
+  // A splitter that cannot list its output types still connects: a sample
+  // grabber that takes any video reveals the type the stream carries.
+  CComPtr<IGraphBuilder> graph = getGraphBuilder();
+  CComPtr<IBaseFilter> probe;
+  CComPtr<ISampleGrabber> grabber;
+  if (!graph ||
+      FAILED(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_ALL, IID_IBaseFilter,
+                              reinterpret_cast<void**>(&probe))) ||
+      FAILED(probe.QueryInterface(&grabber)))
+    return GUID_NULL;
+  CMediaType anyVideo(&MEDIATYPE_Video);
+  if (FAILED(grabber->SetMediaType(&anyVideo)) ||
+      FAILED(graph->AddFilter(probe, L"KIVO Codec Probe")))
+    return GUID_NULL;
+  GUID subtype = GUID_NULL;
+  CComPtr<IEnumPins> pins;
+  CComPtr<IPin> input;
+  if (SUCCEEDED(probe->EnumPins(&pins)) && pins && pins->Next(1, &input, nullptr) == S_OK &&
+      SUCCEEDED(graph->ConnectDirect(pin, input, nullptr))) {
+    CMediaType connected;
+    if (SUCCEEDED(pin->ConnectionMediaType(&connected)) &&
+        connected.majortype == MEDIATYPE_Video)
+      subtype = connected.subtype;
+  }
+  graph->RemoveFilter(probe);
+  return subtype;
 }
 
 // --- position and duration ----------------------------------------------------
