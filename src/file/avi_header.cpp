@@ -1,0 +1,62 @@
+#include "file/avi_header.h"
+
+#include <cstring>
+#include <vector>
+
+namespace kivo {
+
+namespace {
+
+// The header list of an AVI file comes first and is small; a bound keeps a
+// corrupt size field from making us read a whole file.
+const DWORD kMaxHeaderBytes = 1 << 20;
+
+DWORD readDword(const BYTE* at) {
+  DWORD value;
+  std::memcpy(&value, at, sizeof(value));
+  return value;
+}
+
+bool isCode(const BYTE* at, const char* code) { return std::memcmp(at, code, 4) == 0; }
+
+// Walks the chunks in [begin, end): stream headers ("strh") tell the stream
+// type, and the format chunk ("strf") that follows a video stream header
+// holds its BITMAPINFOHEADER.
+DWORD findVideoCompression(const BYTE* begin, const BYTE* end) {
+  bool videoStream = false;
+  const BYTE* at = begin;
+  while (end - at >= 8) {
+    const DWORD size = readDword(at + 4);
+    const BYTE* body = at + 8;
+    if (size > static_cast<DWORD>(end - body)) break;
+    if (isCode(at, "LIST") && size >= 4) {
+      const DWORD found = findVideoCompression(body + 4, body + size);
+      if (found) return found;
+    } else if (isCode(at, "strh") && size >= 4) {
+      videoStream = isCode(body, "vids");
+    } else if (isCode(at, "strf") && videoStream && size >= sizeof(BITMAPINFOHEADER)) {
+      BITMAPINFOHEADER header;
+      std::memcpy(&header, body, sizeof(header));
+      return header.biCompression;
+    }
+    at = body + size + (size & 1);
+  }
+  return 0;
+}
+
+}  // namespace
+
+DWORD readAviVideoCompression(const std::wstring& fileName) {
+  HANDLE file = CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  std::vector<BYTE> head(kMaxHeaderBytes);
+  DWORD read = 0;
+  const BOOL ok = ReadFile(file, head.data(), kMaxHeaderBytes, &read, nullptr);
+  CloseHandle(file);
+  if (!ok || read < 12 || !isCode(head.data(), "RIFF") || !isCode(head.data() + 8, "AVI "))
+    return 0;
+  return findVideoCompression(head.data() + 12, head.data() + read);
+}
+
+}  // namespace kivo

@@ -1,0 +1,157 @@
+// Reads one media file through FileCaptureGraph and through the same
+// DirectShow graph built by hand, alternately, and prints the frames per
+// second of both and their ratio.
+//
+//   kivo-bench-file FILE [RUNS]
+
+#include <kivo/file_capture_graph.h>
+#include <kivo/media_cb.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using kivo::CComPtr;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+class CountingCallback : public kivo::IMediaCB {
+ public:
+  long processSample(double, IMediaSample*) override {
+    ++frames;
+    return S_OK;
+  }
+  std::atomic<long> frames{0};
+};
+
+// The hand-built graph's callback: the platform's own interface, nothing of
+// kivo's.
+class PlainCallback : public ISampleGrabberCB {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IUnknown || iid == IID_ISampleGrabberCB) {
+      *out = this;
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP SampleCB(double, IMediaSample*) override {
+    ++frames;
+    return S_OK;
+  }
+  STDMETHODIMP BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
+  std::atomic<long> frames{0};
+};
+
+struct Run {
+  long frames = 0;
+  double seconds = 0.0;
+};
+
+bool waitForCompletion(IGraphBuilder* graph) {
+  CComPtr<IMediaEvent> events;
+  if (FAILED(graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events))))
+    return false;
+  long code = 0;
+  return SUCCEEDED(events->WaitForCompletion(60000, &code)) && code == EC_COMPLETE;
+}
+
+Run readWithKivo(const std::wstring& file) {
+  Run run;
+  CountingCallback callback;
+  kivo::FileCaptureGraph graph(file);
+  graph.setVideoCallback(&callback, kivo::FileCaptureGraph::FRAME_RGB24);
+  if (FAILED(graph.render(false))) return run;
+  const auto begin = Clock::now();
+  if (FAILED(graph.start(false))) return run;
+  while (!graph.isStreamFinished()) {
+  }
+  run.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+  graph.stop();
+  run.frames = callback.frames;
+  return run;
+}
+
+Run readByHand(const std::wstring& file) {
+  Run run;
+  PlainCallback callback;
+  CComPtr<IGraphBuilder> graph;
+  CComPtr<ICaptureGraphBuilder2> builder;
+  CComPtr<IBaseFilter> source, grabberFilter, sink;
+  CComPtr<ISampleGrabber> grabber;
+  if (FAILED(graph.CoCreateInstance(CLSID_FilterGraph)) ||
+      FAILED(builder.CoCreateInstance(CLSID_CaptureGraphBuilder2)) ||
+      FAILED(builder->SetFiltergraph(graph)) ||
+      FAILED(graph->AddSourceFilter(file.c_str(), L"Source", &source)) ||
+      FAILED(grabberFilter.CoCreateInstance(CLSID_SampleGrabber)) ||
+      FAILED(sink.CoCreateInstance(CLSID_NullRenderer)) ||
+      FAILED(grabberFilter.QueryInterface(&grabber)))
+    return run;
+  AM_MEDIA_TYPE type = {};
+  type.majortype = MEDIATYPE_Video;
+  type.subtype = MEDIASUBTYPE_RGB24;
+  grabber->SetMediaType(&type);
+  grabber->SetCallback(&callback, 0);
+  grabber->SetOneShot(FALSE);
+  grabber->SetBufferSamples(FALSE);
+  graph->AddFilter(grabberFilter, L"Grabber");
+  graph->AddFilter(sink, L"Sink");
+  if (FAILED(builder->RenderStream(nullptr, nullptr, source, nullptr, grabberFilter)) ||
+      FAILED(builder->RenderStream(nullptr, &MEDIATYPE_Video, grabberFilter, nullptr, sink)))
+    return run;
+  CComPtr<IMediaFilter> mediaFilter;
+  graph.QueryInterface(&mediaFilter);
+  mediaFilter->SetSyncSource(nullptr);
+  CComPtr<IMediaControl> control;
+  graph.QueryInterface(&control);
+  const auto begin = Clock::now();
+  if (FAILED(control->Run())) return run;
+  const bool completed = waitForCompletion(graph);
+  run.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+  control->Stop();
+  grabber->SetCallback(nullptr, 0);
+  run.frames = completed ? callback.frames.load() : 0;
+  return run;
+}
+
+double framesPerSecond(const std::vector<Run>& runs) {
+  long frames = 0;
+  double seconds = 0.0;
+  for (const Run& run : runs) {
+    frames += run.frames;
+    seconds += run.seconds;
+  }
+  return seconds > 0.0 ? frames / seconds : 0.0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: kivo-bench-file FILE [RUNS]\n");
+    return 2;
+  }
+  const std::wstring file = argv[1];
+  const int runs = argc > 2 ? _wtoi(argv[2]) : 10;
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  std::vector<Run> kivoRuns, handRuns;
+  // Alternate, so that both see the same machine state and file cache.
+  for (int i = 0; i < runs; ++i) {
+    handRuns.push_back(readByHand(file));
+    kivoRuns.push_back(readWithKivo(file));
+  }
+  const double kivoFps = framesPerSecond(kivoRuns);
+  const double handFps = framesPerSecond(handRuns);
+  const long framesPerRun = kivoRuns.empty() ? 0 : kivoRuns.front().frames;
+  std::printf("{\"file_frames_per_run\": %ld, \"runs\": %d, \"kivo_fps\": %.1f, "
+              "\"hand_built_fps\": %.1f, \"ratio\": %.3f}\n",
+              framesPerRun, runs, kivoFps, handFps, handFps > 0 ? kivoFps / handFps : 0.0);
+  CoUninitialize();
+  return kivoFps > 0 && handFps > 0 ? 0 : 1;
+}
