@@ -3,6 +3,7 @@
 #include <kivo/platform.h>
 
 #include <cstdint>
+#include <cstring>
 
 namespace kivo {
 
@@ -10,11 +11,10 @@ namespace kivo {
 // with the four characters read as a little-endian number (first character
 // in the lowest byte). Usable in constant tables.
 constexpr GUID fourccSubtype(const char (&code)[5]) {
-  return GUID{static_cast<unsigned long>(static_cast<std::uint8_t>(code[0]) |
-                                         static_cast<std::uint8_t>(code[1]) << 8 |
-                                         static_cast<std::uint8_t>(code[2]) << 16 |
-                                         static_cast<std::uint32_t>(static_cast<std::uint8_t>(code[3]))
-                                             << 24),
+  return GUID{static_cast<unsigned long>(
+                  static_cast<std::uint8_t>(code[0]) | static_cast<std::uint8_t>(code[1]) << 8 |
+                  static_cast<std::uint8_t>(code[2]) << 16 |
+                  static_cast<std::uint32_t>(static_cast<std::uint8_t>(code[3])) << 24),
               0x0000,
               0x0010,
               {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
@@ -27,7 +27,7 @@ constexpr GUID FOURCC_ZERO_SUBTYPE = fourccSubtype("\0\0\0\0");
 // FOURCC base GUID.
 inline bool isFourccSubtype(const GUID& subtype) {
   return subtype.Data2 == FOURCC_ZERO_SUBTYPE.Data2 && subtype.Data3 == FOURCC_ZERO_SUBTYPE.Data3 &&
-         memcmp(subtype.Data4, FOURCC_ZERO_SUBTYPE.Data4, sizeof(subtype.Data4)) == 0;
+         std::memcmp(subtype.Data4, FOURCC_ZERO_SUBTYPE.Data4, sizeof(subtype.Data4)) == 0;
 }
 
 }  // namespace kivo

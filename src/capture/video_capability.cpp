@@ -66,7 +66,8 @@ int VideoCapability::init(const VIDEO_STREAM_CONFIG_CAPS* caps) {
     const SIZE& maxSize = caps->MaxOutputSize;
     const SIZE& minSize = caps->MinOutputSize;
     // Some drivers report only a minimum size; it is then the one size.
-    const bool onlyMinimum = maxSize.cx == 0 && maxSize.cy == 0 && minSize.cx != 0 && minSize.cy != 0;
+    const bool onlyMinimum =
+        maxSize.cx == 0 && maxSize.cy == 0 && minSize.cx != 0 && minSize.cy != 0;
     const SIZE& largest = onlyMinimum ? minSize : maxSize;
     maxWidth = largest.cx;
     maxHeight = largest.cy;
@@ -75,7 +76,7 @@ int VideoCapability::init(const VIDEO_STREAM_CONFIG_CAPS* caps) {
   } else if (vih) {
     maxWidth = minWidth = vih->bmiHeader.biWidth;
     // The height's sign only gives the row order.
-    maxHeight = minHeight = reportedHeight >= 0     ? reportedHeight
+    maxHeight = minHeight = reportedHeight >= 0          ? reportedHeight
                             : reportedHeight == LONG_MIN ? LONG_MAX
                                                          : -reportedHeight;
   }

@@ -61,8 +61,8 @@ void Filter::copy(const Filter& other) {
     // Each copy of a device gets an object of its own from a fresh bind;
     // when the device refuses, the copy shares the source's object.
     CComPtr<IBaseFilter> bound;
-    const HRESULT hr = moniker->BindToObject(bindCtx, nullptr, IID_IBaseFilter,
-                                             reinterpret_cast<void**>(&bound));
+    const HRESULT hr =
+        moniker->BindToObject(bindCtx, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&bound));
     setInterface(SUCCEEDED(hr) && bound ? bound : other.filter);
   }
   setName(other.name.c_str());
@@ -89,8 +89,8 @@ bool VideoCaptureFilter::isVFW() const {
   const CComPtr<IBaseFilter>& device = getInterface();
   if (!device) return false;
   CComPtr<IAMVfwCaptureDialogs> dialogs;
-  return SUCCEEDED(device->QueryInterface(IID_IAMVfwCaptureDialogs,
-                                          reinterpret_cast<void**>(&dialogs)));
+  return SUCCEEDED(
+      device->QueryInterface(IID_IAMVfwCaptureDialogs, reinterpret_cast<void**>(&dialogs)));
 }
 
 }  // namespace kivo

@@ -34,8 +34,8 @@ bool readFileVersion(const char* path, DWORD* mostSignificant, DWORD* leastSigni
 }
 
 HRESULT createProvider(IDxDiagProvider** provider) {
-  return CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER,
-                          IID_IDxDiagProvider, reinterpret_cast<void**>(provider));
+  return CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
+                          reinterpret_cast<void**>(provider));
 }
 
 }  // namespace
@@ -82,7 +82,7 @@ HRESULT queryDxDiag(DxRelease& release) {
     if (SUCCEEDED(detail::dxVersionSources.createDxDiagProvider(&provider)) && provider) {
       DXDIAG_INIT_PARAMS params;
       std::memset(&params, 0, sizeof(params));
-      params.dwSize = sizeof(params);
+      params.dwSize = static_cast<DWORD>(sizeof(params));
       params.dwDxDiagHeaderVersion = DXDIAG_DX9_SDK_VERSION;
       params.bAllowWHQLChecks = FALSE;
       params.pReserved = nullptr;
@@ -106,8 +106,8 @@ HRESULT queryDxDiag(DxRelease& release) {
           // Only the first character matters; converting it alone cannot
           // overflow the buffer.
           if (value.bstrVal[0] != L'\0')
-            WideCharToMultiByte(CP_ACP, 0, value.bstrVal, 1, narrow, sizeof(narrow), nullptr,
-                                nullptr);
+            WideCharToMultiByte(CP_ACP, 0, value.bstrVal, 1, narrow,
+                                static_cast<int>(sizeof(narrow)), nullptr, nullptr);
           // An empty letter text means no letter.
           release.letter = narrow[0] != '\0' ? narrow[0] : ' ';
           haveLetter = true;
@@ -173,10 +173,7 @@ const ProbeRow kProbeRows[] = {
     {"dplayx.dll", 1, {{0, 4, 6, 3, 518, {6, 1, 'a'}}}, false},
     {"ddraw.dll", 1, {{0, 4, 7, 0, 700, {7, 0, ' '}}}, false},
     {"dinput.dll", 1, {{0, 4, 7, 0, 716, {7, 0, 'a'}}}, false},
-    {"ddraw.dll",
-     2,
-     {{4, 4, 8, 0, 400, {8, 0, ' '}}, {5, 5, 1, 2258, 400, {8, 0, ' '}}},
-     false},
+    {"ddraw.dll", 2, {{4, 4, 8, 0, 400, {8, 0, ' '}}, {5, 5, 1, 2258, 400, {8, 0, ' '}}}, false},
     {"d3d8.dll",
      4,
      {{4, 4, 8, 1, 881, {8, 1, ' '}},
@@ -185,10 +182,7 @@ const ProbeRow kProbeRows[] = {
       {5, 5, 1, 2600, 901, {8, 1, 'a'}}},
      false},
     {"mpg2splt.ax", 1, {{0, 6, 3, 1, 885, {8, 1, 'b'}}}, false},
-    {"dpnet.dll",
-     2,
-     {{4, 4, 9, 0, 134, {8, 2, ' '}}, {5, 5, 2, 3677, 134, {8, 2, ' '}}},
-     false},
+    {"dpnet.dll", 2, {{4, 4, 9, 0, 134, {8, 2, ' '}}, {5, 5, 2, 3677, 134, {8, 2, ' '}}}, false},
     // Any version information at all means 9.0.
     {"d3d9.dll", 1, {{0, 0, 0, 0, 0, {9, 0, ' '}}}, true},
 };
@@ -262,7 +256,7 @@ HRESULT GetDXVersion(DWORD* version, char* text, int textLength, bool useDxDiag)
 void queryDXVersion(std::string& text, DWORD* version) {
   char buffer[255];
   std::memset(buffer, 0, sizeof(buffer));
-  if (FAILED(GetDXVersion(version, buffer, sizeof(buffer), false)))
+  if (FAILED(GetDXVersion(version, buffer, static_cast<int>(sizeof(buffer)), false)))
     text = "DirectX version could not be determined.";
   else
     text = buffer;

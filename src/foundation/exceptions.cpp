@@ -17,7 +17,7 @@ ErrorTextFunction errorText = &AMGetErrorTextA;
 
 namespace {
 
-const size_t kErrorTextCapacity = 256;
+const DWORD kErrorTextCapacity = 256;
 
 std::string platformErrorText(long hr) {
   char buffer[kErrorTextCapacity];
@@ -54,8 +54,7 @@ FilterCreationException::FilterCreationException(long hr)
     : HRException(hr, "kivo:filtercreationfailed") {}
 FilterCreationException::FilterCreationException(const FilterCreationException& other)
     : HRException(other) {}
-FilterCreationException& FilterCreationException::operator=(
-    const FilterCreationException& other) {
+FilterCreationException& FilterCreationException::operator=(const FilterCreationException& other) {
   HRException::operator=(other);
   return *this;
 }
@@ -104,8 +103,7 @@ VIDeviceAccessException::VIDeviceAccessException(long hr) : HRException(hr, "") 
 }
 VIDeviceAccessException::VIDeviceAccessException(const VIDeviceAccessException& other)
     : HRException(other) {}
-VIDeviceAccessException& VIDeviceAccessException::operator=(
-    const VIDeviceAccessException& other) {
+VIDeviceAccessException& VIDeviceAccessException::operator=(const VIDeviceAccessException& other) {
   HRException::operator=(other);
   return *this;
 }

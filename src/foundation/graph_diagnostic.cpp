@@ -21,14 +21,13 @@ void showFilterName(IBaseFilter* filter) {
   FILTER_INFO info;
   std::memset(&info, 0, sizeof(info));
   if (FAILED(filter->QueryFilterInfo(&info))) {
-    detail::showMessageBox(nullptr, "Could not get the filter info", "Error",
-                           MB_OK | MB_ICONERROR);
+    detail::showMessageBox(nullptr, "Could not get the filter info", "Error", MB_OK | MB_ICONERROR);
     return;
   }
   char name[kNameLength];
   std::memset(name, 0, sizeof(name));
-  const int written = WideCharToMultiByte(CP_ACP, 0, info.achName, kNameLength, name,
-                                          kNameLength, nullptr, nullptr);
+  const int written = WideCharToMultiByte(CP_ACP, 0, info.achName, kNameLength, name, kNameLength,
+                                          nullptr, nullptr);
   name[kNameLength - 1] = '\0';
   if (written > 0) detail::showMessageBox(nullptr, name, "Filter Name", MB_OK);
   // The information carries a reference to the graph the filter is in.

@@ -13,17 +13,14 @@ LONGLONG secondsToReferenceTime(double seconds) {
   return static_cast<LONGLONG>(seconds * kUnitsPerSecond);
 }
 
-double referenceTimeToSeconds(LONGLONG time) {
-  return static_cast<double>(time) / kUnitsPerSecond;
-}
+double referenceTimeToSeconds(LONGLONG time) { return static_cast<double>(time) / kUnitsPerSecond; }
 
 LONGLONG framesToReferenceTime(LONGLONG frames, double framesPerSecond) {
   return static_cast<LONGLONG>(static_cast<double>(frames) / framesPerSecond * kUnitsPerSecond);
 }
 
 LONGLONG referenceTimeToFrames(LONGLONG time, double framesPerSecond) {
-  return static_cast<LONGLONG>(static_cast<double>(time) / kUnitsPerSecond * framesPerSecond +
-                               0.5);
+  return static_cast<LONGLONG>(static_cast<double>(time) / kUnitsPerSecond * framesPerSecond + 0.5);
 }
 
 size_t getWideCharAllocSize(const char* text) {

@@ -112,9 +112,9 @@ TEST_F(DXVersion, ReadsEveryProbedFileInTableOrder) {
   probe();
   const std::string dir = std::string(kSystemDirectory) + "\\";
   const std::vector<std::string> expected = {
-      dir + "ddraw.dll", dir + "d3drg8x.dll", dir + "ddraw.dll",   dir + "dplayx.dll",
-      dir + "ddraw.dll", dir + "dinput.dll",  dir + "ddraw.dll",   dir + "d3d8.dll",
-      dir + "mpg2splt.ax", dir + "dpnet.dll", dir + "d3d9.dll"};
+      dir + "ddraw.dll",   dir + "d3drg8x.dll", dir + "ddraw.dll", dir + "dplayx.dll",
+      dir + "ddraw.dll",   dir + "dinput.dll",  dir + "ddraw.dll", dir + "d3d8.dll",
+      dir + "mpg2splt.ax", dir + "dpnet.dll",   dir + "d3d9.dll"};
   EXPECT_EQ(machine_.pathsRead, expected);
 }
 

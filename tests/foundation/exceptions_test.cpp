@@ -82,8 +82,8 @@ TEST(VIDeviceAccessException, JoinsHeadPlatformTextAndAdvice) {
   const VIDeviceAccessException e(VFW_E_CANNOT_CONNECT);
   EXPECT_EQ(Access::hr(e), VFW_E_CANNOT_CONNECT);
   EXPECT_STREQ(e.getID(), "");
-  EXPECT_EQ(e.getMessage(), std::string(kAccessHead) + platformText(VFW_E_CANNOT_CONNECT) + "\n" +
-                                kAccessAdvice);
+  EXPECT_EQ(e.getMessage(),
+            std::string(kAccessHead) + platformText(VFW_E_CANNOT_CONNECT) + "\n" + kAccessAdvice);
 }
 
 TEST(VIDeviceAccessException, CopySurvivesTheSource) {

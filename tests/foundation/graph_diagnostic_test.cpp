@@ -1,8 +1,8 @@
 #include <kivo/util.h>
 
-#include "filters/stub_filter.h"
 #include "foundation/graph_diagnostic.h"
-#include "foundation/stub_graph.h"
+#include "support/mocks/ibasefilter.h"
+#include "support/mocks/igraphbuilder.h"
 #include "support/scoped_value.h"
 
 #include <gmock/gmock.h>
@@ -14,12 +14,57 @@
 namespace kivo {
 namespace {
 
+using test::ComFake;
 using test::HandOut;
-using test::ListEnumFilters;
+using test::MockBaseFilter;
+using test::MockGraphBuilder;
 using test::ScopedValue;
-using test::StubFilter;
-using test::StubGraph;
+using ::testing::NiceMock;
 using ::testing::Return;
+
+using StubGraph = NiceMock<MockGraphBuilder>;
+
+// A filter that answers QueryFilterInfo with its name and, like a filter in
+// a graph, a reference to that graph which the caller must release.
+class StubFilter : public NiceMock<MockBaseFilter> {
+ public:
+  explicit StubFilter(const wchar_t* name, IFilterGraph* graph = nullptr) {
+    ON_CALL(*this, QueryFilterInfo).WillByDefault([name, graph](FILTER_INFO* info) {
+      lstrcpynW(info->achName, name, MAX_FILTER_NAME);
+      info->pGraph = graph;
+      if (graph) graph->AddRef();
+      return S_OK;
+    });
+  }
+};
+
+// Hands out a fixed list of filters, one AddRef'd reference at a time;
+// S_FALSE after the last.
+class ListEnumFilters : public ComFake<IEnumFilters> {
+ public:
+  explicit ListEnumFilters(std::vector<IBaseFilter*> filters) : filters_(std::move(filters)) {}
+
+  HRESULT STDMETHODCALLTYPE Next(ULONG count, IBaseFilter** out, ULONG* fetched) override {
+    if (count != 1 || !out) return E_INVALIDARG;
+    if (fetched) *fetched = 0;
+    *out = nullptr;
+    if (next_ >= filters_.size()) return S_FALSE;
+    *out = filters_[next_++];
+    if (*out) (*out)->AddRef();
+    if (fetched) *fetched = 1;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reset() override {
+    next_ = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumFilters**) override { return E_NOTIMPL; }
+
+ private:
+  std::vector<IBaseFilter*> filters_;
+  size_t next_ = 0;
+};
 
 struct Box {
   HWND owner;
@@ -45,13 +90,11 @@ class DisplayGraphFilters : public ::testing::Test {
 
 TEST_F(DisplayGraphFilters, ShowsOneBoxPerFilterInEnumeratorOrder) {
   StubGraph graph;
-  StubFilter source(L"Source");
-  StubFilter grabber(L"KIVO Sample Grabber");
-  StubFilter broken(L"Broken");
-  broken.failInfo(E_FAIL);
   // Filters report the graph they are in, with a reference the caller owns.
-  source.joinGraph(&graph);
-  grabber.joinGraph(&graph);
+  StubFilter source(L"Source", &graph);
+  StubFilter grabber(L"KIVO Sample Grabber", &graph);
+  StubFilter broken(L"Broken");
+  EXPECT_CALL(broken, QueryFilterInfo).WillOnce(Return(E_FAIL));
   ListEnumFilters filters({&source, &broken, &grabber});
   EXPECT_CALL(graph, EnumFilters).WillOnce(HandOut<0>(&filters));
 

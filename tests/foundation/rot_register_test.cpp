@@ -1,7 +1,7 @@
 #include <kivo/rot_register.h>
 
 #include "foundation/running_object_table.h"
-#include "foundation/stub_graph.h"
+#include "support/mocks/igraphbuilder.h"
 #include "support/mocks/irunningobjecttable.h"
 #include "support/scoped_value.h"
 
@@ -21,9 +21,9 @@ struct TestAccess<ROTRegister> {
 
 namespace {
 
+using test::MockGraphBuilder;
 using test::MockRunningObjectTable;
 using test::ScopedValue;
-using test::StubGraph;
 using ::testing::_;
 using ::testing::DoAll;
 using ::testing::Invoke;
@@ -65,7 +65,7 @@ class ROTRegisterTest : public ::testing::Test {
   }
   ~ROTRegisterTest() override { currentTable = nullptr; }
 
-  StubGraph graphObject_;
+  ::testing::NiceMock<MockGraphBuilder> graphObject_;
   StrictMock<MockRunningObjectTable> table_;
 
  private:
@@ -79,9 +79,10 @@ TEST(ROTRegisterName, EightLowerCaseHexDigitsEach) {
   EXPECT_EQ(Access::itemName(reinterpret_cast<const void*>(0xabcdef), 0xBEEF),
             L"FilterGraph 00abcdef pid 0000beef");
   // Only the low half of a 64-bit address counts.
-  EXPECT_EQ(Access::itemName(reinterpret_cast<const void*>(static_cast<uintptr_t>(0x7ff812345678ull)),
-                             0xFFFFFFFF),
-            L"FilterGraph 12345678 pid ffffffff");
+  EXPECT_EQ(
+      Access::itemName(reinterpret_cast<const void*>(static_cast<uintptr_t>(0x7ff812345678ull)),
+                       0xFFFFFFFF),
+      L"FilterGraph 12345678 pid ffffffff");
 }
 
 TEST_F(ROTRegisterTest, RegistersTheGraphUnderItsItemNameAndRevokesOnceOnDestruction) {

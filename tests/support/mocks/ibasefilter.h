@@ -26,7 +26,8 @@ class MockBaseFilter : public ComFake<IBaseFilter> {
   MOCK_METHOD(HRESULT, GetSyncSource, (IReferenceClock * *clock),
               (Calltype(STDMETHODCALLTYPE), override));
   // IBaseFilter
-  MOCK_METHOD(HRESULT, EnumPins, (IEnumPins * *enumerator), (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, EnumPins, (IEnumPins * *enumerator),
+              (Calltype(STDMETHODCALLTYPE), override));
   MOCK_METHOD(HRESULT, FindPin, (LPCWSTR id, IPin** pin), (Calltype(STDMETHODCALLTYPE), override));
   MOCK_METHOD(HRESULT, QueryFilterInfo, (FILTER_INFO * info),
               (Calltype(STDMETHODCALLTYPE), override));

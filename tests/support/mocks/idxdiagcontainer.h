@@ -21,7 +21,8 @@ class MockDxDiagContainer : public ComFake<IDxDiagContainer> {
   MOCK_METHOD(HRESULT, GetChildContainer, (LPCWSTR, IDxDiagContainer**),
               (Calltype(STDMETHODCALLTYPE), override));
   MOCK_METHOD(HRESULT, GetNumberOfProps, (DWORD*), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, EnumPropNames, (DWORD, LPWSTR, DWORD), (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, EnumPropNames, (DWORD, LPWSTR, DWORD),
+              (Calltype(STDMETHODCALLTYPE), override));
   MOCK_METHOD(HRESULT, GetProp, (LPCWSTR, VARIANT*), (Calltype(STDMETHODCALLTYPE), override));
 };
 

@@ -27,8 +27,8 @@ class TextPropertyBag : public ComFake<IPropertyBag> {
     auto found = values_.find(name);
     if (found == values_.end()) return E_INVALIDARG;
     value->vt = VT_BSTR;
-    value->bstrVal = SysAllocStringLen(found->second.data(),
-                                       static_cast<UINT>(found->second.size()));
+    value->bstrVal =
+        SysAllocStringLen(found->second.data(), static_cast<UINT>(found->second.size()));
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
