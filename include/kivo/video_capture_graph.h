@@ -92,8 +92,8 @@ class KIVO_API VideoCaptureGraph : public CaptureGraph {
   HRESULT preStart(bool registerGraph) override;
 
  private:
-  VideoCaptureGraph(const VideoCaptureGraph&);
-  VideoCaptureGraph& operator=(const VideoCaptureGraph&);
+  VideoCaptureGraph(const VideoCaptureGraph&) = delete;
+  VideoCaptureGraph& operator=(const VideoCaptureGraph&) = delete;
 
   void addRenderers();
   int initVideoCaps(IBaseFilter* filter, PIN_DIRECTION direction);
