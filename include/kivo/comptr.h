@@ -2,6 +2,8 @@
 
 #include <kivo/platform.h>
 
+#include <memory>
+
 namespace kivo {
 
 // A counted reference to a COM interface: it adds a reference when it takes
@@ -37,7 +39,8 @@ class CComPtr {
   }
   CComPtr& operator=(const CComPtr& other) noexcept { return *this = other.p; }
   CComPtr& operator=(CComPtr&& other) noexcept {
-    if (this != &other) {
+    // operator& is overloaded for out-parameters: take addresses plainly.
+    if (this != std::addressof(other)) {
       T* old = p;
       p = other.p;
       other.p = nullptr;

@@ -1,0 +1,121 @@
+#pragma once
+
+// What the capture and file commands share: the callback that copies
+// samples off DirectShow's streaming thread, the writer of frame files, and
+// the progress line.
+
+#include "core/image.h"
+#include "core/sample_queue.h"
+
+#include <kivo/platform.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#if defined(KIVO_PROBE_HAS_MEDIA_CB)
+#include <kivo/media_cb.h>
+#endif
+
+namespace kivo::probe {
+
+// Seconds on a steady clock.
+double now();
+
+// Whether the user asked the program to stop (Ctrl+C): the capture and file
+// loops then stop the graph and finish as after their last frame.
+bool interrupted();
+// Installs the console handler that sets the flag above.
+void watchForInterruption();
+
+// What a stream's callback shares with the program's thread.
+struct StreamState {
+  explicit StreamState(size_t capacity) : queue(capacity) {}
+
+  std::atomic<uint64_t> delivered{0};
+  std::atomic<double> firstArrival{0.0};
+  std::atomic<double> lastArrival{0.0};
+  // Set before the graph runs: whether sample bytes are kept, and for how
+  // many samples (0: all).
+  std::atomic<bool> keepBytes{false};
+  uint64_t keepLimit = 0;
+  SampleQueue queue;
+
+  // Frames per second measured between the first and the last arrival.
+  double measuredRate() const;
+};
+
+// Closes a stream's queue when it goes out of scope, so that a streaming
+// thread waiting in it is released before the graph is stopped, on every
+// way out of a command.
+struct QueueCloser {
+  StreamState& state;
+  ~QueueCloser() { state.queue.close(); }
+};
+
+#if defined(KIVO_PROBE_HAS_MEDIA_CB)
+// Counts every sample and, when asked, queues a copy of its bytes. It runs
+// on the streaming thread and never touches the graph.
+class SampleCollector : public IMediaCB {
+ public:
+  explicit SampleCollector(std::shared_ptr<StreamState> state) : state_(std::move(state)) {}
+  long processSample(double sampleTime, IMediaSample* sample) override;
+
+ private:
+  std::shared_ptr<StreamState> state_;
+};
+
+// Disposes of a host-owned callback when it goes out of scope.
+struct CallbackDeleter {
+  void operator()(IMediaCB* callback) const {
+    if (callback) callback->destroy();
+  }
+};
+using CallbackHolder = std::unique_ptr<IMediaCB, CallbackDeleter>;
+#endif
+
+// The frame layout of a connected video media type (VIDEOINFOHEADER or
+// VIDEOINFOHEADER2 format block); `subtypeName` receives the subtype's name.
+// False when the type has no video format block or a subtype that cannot be
+// written as a picture.
+bool layoutFromMediaType(const AM_MEDIA_TYPE& type, FrameLayout* layout, std::string* subtypeName);
+
+// Writes frames of one layout as BMP files "frame-000001.bmp"... into a
+// folder, numbered by the sample's number.
+class FrameWriter {
+ public:
+  FrameWriter(const FrameLayout& layout, std::string folder)
+      : layout_(layout), folder_(std::move(folder)) {}
+  bool write(const CapturedSample& sample, std::string* error);
+  uint64_t written() const { return written_; }
+  uint64_t failed() const { return failed_; }
+  const std::string& firstError() const { return firstError_; }
+
+ private:
+  FrameLayout layout_;
+  std::string folder_;
+  RgbImage image_;
+  uint64_t written_ = 0;
+  uint64_t failed_ = 0;
+  std::string firstError_;
+};
+
+// One progress line, rewritten in place with a carriage return.
+class ProgressLine {
+ public:
+  // Shows the text when `force` or when a quarter of a second passed.
+  void show(const std::string& text, bool force = false);
+  // Ends the line.
+  void finish();
+
+ private:
+  double lastShown_ = -1.0;
+  size_t lastLength_ = 0;
+  bool shown_ = false;
+};
+
+std::string formatSeconds(double seconds);
+std::string formatRate(double rate);
+
+}  // namespace kivo::probe
