@@ -215,6 +215,9 @@ long FileCaptureGraph::renderMediaSection() {
   hr = mediaFilter->SetSyncSource(nullptr);
   if (FAILED(hr)) return hr;
 
+  // A new graph stands at the start of the file already. Seeking there
+  // anyway is not free: some splitters read markedly slower after a seek.
+  if (resumePosition == 0.0) return hr;
   try {
     setPosition(util::secondsToReferenceTime(resumePosition), TIME_FORMAT_MEDIA_TIME);
   } catch (...) {

@@ -1,0 +1,178 @@
+#pragma once
+
+// What the video capture integration tests share: a host callback that logs
+// every frame, the device lookup and a fixture that skips when the KIVO Test
+// Camera is not registered in the Wine prefix.
+
+#include <kivo/filter_enums.h>
+#include <kivo/media_cb.h>
+#include <kivo/mediatype.h>
+#include <kivo/video_capability.h>
+#include <kivo/video_capture_filter.h>
+#include <kivo/video_capture_graph.h>
+#include <kivo/video_caps.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/wait.h"
+
+#include <tlhelp32.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace kivo::test {
+
+constexpr char kUsbCamera[] = "KIVO Test Camera";
+constexpr char kAnalogCamera[] = "KIVO Test Camera (Analog)";
+constexpr char kVfwCamera[] = "KIVO Test Camera (VFW)";
+
+// A generous bound for frames to arrive: the Test Camera delivers at least
+// 5 frames per second, and a loaded machine may be slow to start a graph.
+constexpr std::chrono::milliseconds kFrameWait(20000);
+
+// What the frames seen by a FrameCollector looked like. It outlives the
+// collector, which the graph destroys at reset.
+struct FrameLog {
+  std::mutex mutex;
+  std::vector<uint32_t> counters;  // the Test Camera's frame counter
+  std::vector<long> sizes;         // the sample's actual data length
+  std::vector<BYTE> lastFrame;     // a copy of the latest frame
+  EventCounter frames;
+  EventCounter destroyed;
+
+  size_t frameCount() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return counters.size();
+  }
+  std::vector<uint32_t> countersSeen() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return counters;
+  }
+  std::vector<long> sizesSeen() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return sizes;
+  }
+  std::vector<BYTE> latestFrame() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return lastFrame;
+  }
+};
+
+// A host's frame handler: reads every sample on the streaming thread.
+class FrameCollector : public IMediaCB {
+ public:
+  explicit FrameCollector(std::shared_ptr<FrameLog> log) : log_(std::move(log)) {}
+
+  long processSample(double /*sampleTime*/, IMediaSample* sample) override {
+    BYTE* data = nullptr;
+    if (!sample || FAILED(sample->GetPointer(&data)) || !data) return E_POINTER;
+    const long length = sample->GetActualDataLength();
+    uint32_t counter = 0;
+    if (length >= 4) std::memcpy(&counter, data, 4);
+    {
+      std::lock_guard<std::mutex> lock(log_->mutex);
+      log_->counters.push_back(counter);
+      log_->sizes.push_back(length);
+      log_->lastFrame.assign(data, data + (length > 0 ? length : 0));
+    }
+    log_->frames.add();
+    return S_OK;
+  }
+
+ protected:
+  ~FrameCollector() override { log_->destroyed.add(); }
+
+ private:
+  std::shared_ptr<FrameLog> log_;
+};
+
+inline VideoCaptureFilter* findDevice(const FilterEnums& devices, const char* name) {
+  for (Filter* device : devices.getVideoDevices()) {
+    if (device && std::strcmp(device->getName(), name) == 0)
+      return static_cast<VideoCaptureFilter*>(device);
+  }
+  return nullptr;
+}
+
+inline std::vector<std::string> capabilityNames(const VideoCaptureGraph& graph) {
+  std::vector<std::string> names;
+  if (const VideoCaps* caps = graph.getVideoCapabilities()) {
+    for (const VideoCapability& capability : caps->getCapabilityList())
+      names.push_back(capability.getFullName());
+  }
+  return names;
+}
+
+// The frame interval and size of the media type connected at the grabber.
+struct Connected {
+  GUID subtype = GUID_NULL;
+  long width = 0;
+  long height = 0;
+  LONGLONG interval = 0;
+};
+
+inline Connected connectedFormat(const VideoCaptureGraph& graph) {
+  Connected result;
+  CMediaType type;
+  if (FAILED(graph.getSampleGrabberMediaType(type))) return result;
+  result.subtype = type.subtype;
+  if (type.formattype == FORMAT_VideoInfo && type.cbFormat >= sizeof(VIDEOINFOHEADER) &&
+      type.pbFormat) {
+    const VIDEOINFOHEADER* header = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+    result.width = header->bmiHeader.biWidth;
+    result.height = header->bmiHeader.biHeight;
+    result.interval = header->AvgTimePerFrame;
+  }
+  return result;
+}
+
+// The number of threads of this process.
+inline long threadCount() {
+  const DWORD process = GetCurrentProcessId();
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  long count = 0;
+  THREADENTRY32 entry;
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == process) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+// COM, the device list and the Test Camera's devices; skips the test when
+// the Test Camera is not registered.
+class TestCameraTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(com_.status()));
+    devices_.reset(new FilterEnums());
+    usb_ = findDevice(*devices_, kUsbCamera);
+    if (!usb_) GTEST_SKIP() << "the KIVO Test Camera is not registered (build kivo-testcam.dll)";
+  }
+  void TearDown() override { devices_.reset(); }
+
+  // A new graph on the named device with a logging callback.
+  std::unique_ptr<VideoCaptureGraph> openGraph(const char* name, std::shared_ptr<FrameLog> log,
+                                               int rendererMode = 0) {
+    VideoCaptureFilter* device = findDevice(*devices_, name);
+    if (!device) return nullptr;
+    std::unique_ptr<VideoCaptureGraph> graph(new VideoCaptureGraph(device, rendererMode));
+    if (log) graph->setMediaCB(new FrameCollector(log));
+    return graph;
+  }
+
+  ComScope com_;
+  std::unique_ptr<FilterEnums> devices_;
+  VideoCaptureFilter* usb_ = nullptr;
+};
+
+}  // namespace kivo::test
