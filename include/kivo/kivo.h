@@ -33,12 +33,15 @@
 
 // Graphs
 #include <kivo/capture_graph.h>
+#include <kivo/file_capture_graph.h>
+#include <kivo/video_capture_graph.h>
 
 // Formats
 #include <kivo/colorspace.h>
 #include <kivo/dx_media_info.h>
 #include <kivo/video_capability.h>
 #include <kivo/video_caps.h>
+#include <kivo/video_inputs.h>
 #include <kivo/video_subtype.h>
 
 // Properties

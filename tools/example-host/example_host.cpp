@@ -1,0 +1,39 @@
+// Captures 30 frames from the first video capture device.
+#include <kivo/kivo.h>
+
+#include <atomic>
+#include <cstdio>
+
+class FrameCounter : public kivo::IMediaCB {
+ public:
+  // Runs on DirectShow's streaming thread, once per frame.
+  long processSample(double time, IMediaSample* sample) override {
+    std::printf("frame %ld at %.3f s, %ld bytes\n", ++frames, time, sample->GetActualDataLength());
+    return S_OK;
+  }
+  std::atomic<long> frames{0};
+};
+
+int main() {
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  {
+    kivo::FilterEnums devices;
+    if (devices.getVideoDevices().empty()) {
+      std::printf("no video capture device\n");
+      return 1;
+    }
+    auto* device = static_cast<kivo::VideoCaptureFilter*>(devices.getVideoDevices()[0]);
+    kivo::VideoCaptureGraph graph(device, 0);  // 0: frames end in a null renderer
+    auto* counter = new FrameCounter;
+    graph.setMediaCB(counter);  // the graph destroys it at reset
+    if (FAILED(graph.render(false))) return 1;
+    for (const kivo::VideoCapability& format : graph.getVideoCapabilities()->getCapabilityList())
+      std::printf("format %s\n", format.getFullName());
+    graph.setSelectedCapID(graph.lookupCapIDByName("YUY2_320x240"));
+    if (FAILED(graph.start(false))) return 1;
+    while (counter->frames < 30) Sleep(10);
+    graph.stop();
+  }  // the graph resets itself and destroys the callback
+  CoUninitialize();
+  return 0;
+}
