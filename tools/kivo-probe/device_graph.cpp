@@ -16,8 +16,6 @@
 #include <string>
 #include <vector>
 
-#if defined(KIVO_PROBE_HAS_VIDEO_CAPTURE_GRAPH) && defined(KIVO_PROBE_HAS_MEDIA_CB)
-#define KIVO_PROBE_HAS_DEVICE_GRAPH 1
 #include <kivo/base_property.h>
 #include <kivo/enum_property.h>
 #include <kivo/mediatype.h>
@@ -28,11 +26,8 @@
 #include <kivo/video_caps.h>
 #include <kivo/video_inputs.h>
 #include <kivo/video_subtype.h>
-#endif
 
 namespace kivo::probe {
-
-#if defined(KIVO_PROBE_HAS_DEVICE_GRAPH)
 
 namespace {
 
@@ -433,27 +428,5 @@ int runCapture(const Invocation& invocation) {
   return kExitOk;
 }
 
-#else  // no VideoCaptureGraph in this build
-
-namespace {
-int missingGraph(const Invocation& invocation) {
-  // The device is still looked up, so that a wrong DEVICE is reported as such.
-  FilterEnums enums;
-  std::vector<std::string> names;
-  for (const Filter* device : enums.getVideoDevices()) names.push_back(device->getName());
-  size_t index = 0;
-  std::string error;
-  if (!selectDevice(names, invocation.arguments[0], &index, &error)) throw Failure(error);
-  throw Failure("this build of kivo has no VideoCaptureGraph");
-}
-}  // namespace
-
-int runFormats(const Invocation& invocation) { return missingGraph(invocation); }
-int runProperties(const Invocation& invocation) { return missingGraph(invocation); }
-int runSet(const Invocation& invocation) { return missingGraph(invocation); }
-int runInputs(const Invocation& invocation) { return missingGraph(invocation); }
-int runCapture(const Invocation& invocation) { return missingGraph(invocation); }
-
-#endif
 
 }  // namespace kivo::probe

@@ -11,17 +11,13 @@
 #include <memory>
 #include <string>
 
-#if defined(KIVO_PROBE_HAS_FILE_CAPTURE_GRAPH) && defined(KIVO_PROBE_HAS_MEDIA_CB)
-#define KIVO_PROBE_HAS_FILE_GRAPH 1
 #include <kivo/duration_unsupported_exception.h>
 #include <kivo/dx_media_info.h>
 #include <kivo/file_capture_graph.h>
 #include <kivo/position_unsupported_exception.h>
-#endif
 
 namespace kivo::probe {
 
-#if defined(KIVO_PROBE_HAS_FILE_GRAPH)
 
 namespace {
 
@@ -303,10 +299,5 @@ int runFile(const Invocation& invocation) {
   return kExitOk;
 }
 
-#else  // no FileCaptureGraph in this build
-
-int runFile(const Invocation&) { throw Failure("this build of kivo has no FileCaptureGraph"); }
-
-#endif
 
 }  // namespace kivo::probe

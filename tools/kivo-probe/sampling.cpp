@@ -39,7 +39,6 @@ double StreamState::measuredRate() const {
   return count > 1 && span > 0 ? (count - 1) / span : 0.0;
 }
 
-#if defined(KIVO_PROBE_HAS_MEDIA_CB)
 long SampleCollector::processSample(double sampleTime, IMediaSample* sample) {
   const double arrival = now();
   const uint64_t number = ++state_->delivered;
@@ -57,7 +56,6 @@ long SampleCollector::processSample(double sampleTime, IMediaSample* sample) {
   state_->queue.push(std::move(copy));
   return S_OK;
 }
-#endif
 
 bool layoutFromMediaType(const AM_MEDIA_TYPE& type, FrameLayout* layout, std::string* subtypeName) {
   const BITMAPINFOHEADER* bitmap = nullptr;

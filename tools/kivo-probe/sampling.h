@@ -14,9 +14,7 @@
 #include <memory>
 #include <string>
 
-#if defined(KIVO_PROBE_HAS_MEDIA_CB)
 #include <kivo/media_cb.h>
-#endif
 
 namespace kivo::probe {
 
@@ -54,7 +52,6 @@ struct QueueCloser {
   ~QueueCloser() { state.queue.close(); }
 };
 
-#if defined(KIVO_PROBE_HAS_MEDIA_CB)
 // Counts every sample and, when asked, queues a copy of its bytes. It runs
 // on the streaming thread and never touches the graph.
 class SampleCollector : public IMediaCB {
@@ -73,7 +70,6 @@ struct CallbackDeleter {
   }
 };
 using CallbackHolder = std::unique_ptr<IMediaCB, CallbackDeleter>;
-#endif
 
 // The frame layout of a connected video media type (VIDEOINFOHEADER or
 // VIDEOINFOHEADER2 format block); `subtypeName` receives the subtype's name.
