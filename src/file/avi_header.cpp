@@ -44,19 +44,59 @@ DWORD findVideoCompression(const BYTE* begin, const BYTE* end) {
   return 0;
 }
 
+// The first bytes of a file (at most kMaxHeaderBytes) and its whole size;
+// empty when the file cannot be read.
+struct FileHead {
+  std::vector<BYTE> bytes;
+  ULONGLONG size = 0;
+};
+
+FileHead readFileHead(const std::wstring& fileName) {
+  FileHead head;
+  HANDLE file = CreateFileW(fileName.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return head;
+  LARGE_INTEGER size;
+  if (GetFileSizeEx(file, &size)) {
+    head.size = static_cast<ULONGLONG>(size.QuadPart);
+    head.bytes.resize(kMaxHeaderBytes);
+    DWORD read = 0;
+    if (!ReadFile(file, head.bytes.data(), kMaxHeaderBytes, &read, nullptr)) read = 0;
+    head.bytes.resize(read);
+  }
+  CloseHandle(file);
+  return head;
+}
+
+bool isAviHead(const FileHead& head) {
+  return head.bytes.size() >= 12 && isCode(head.bytes.data(), "RIFF") &&
+         isCode(head.bytes.data() + 8, "AVI ");
+}
+
 }  // namespace
 
 DWORD readAviVideoCompression(const std::wstring& fileName) {
-  HANDLE file = CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  std::vector<BYTE> head(kMaxHeaderBytes);
-  DWORD read = 0;
-  const BOOL ok = ReadFile(file, head.data(), kMaxHeaderBytes, &read, nullptr);
-  CloseHandle(file);
-  if (!ok || read < 12 || !isCode(head.data(), "RIFF") || !isCode(head.data() + 8, "AVI "))
-    return 0;
-  return findVideoCompression(head.data() + 12, head.data() + read);
+  const FileHead head = readFileHead(fileName);
+  if (!isAviHead(head)) return 0;
+  return findVideoCompression(head.bytes.data() + 12, head.bytes.data() + head.bytes.size());
+}
+
+bool isAviCutBeforeItsData(const std::wstring& fileName) {
+  const FileHead head = readFileHead(fileName);
+  if (!isAviHead(head)) return false;
+  // Walks the top-level chunks up to the data list ("LIST" "movi"); every
+  // one of them must end inside the file.
+  ULONGLONG at = 12;
+  while (at + 12 <= head.bytes.size()) {
+    const BYTE* chunk = head.bytes.data() + at;
+    if (isCode(chunk, "LIST") && isCode(chunk + 8, "movi")) return false;
+    const ULONGLONG end = at + 8 + readDword(chunk + 4);
+    if (end > head.size) return true;
+    at = end + (end & 1);
+  }
+  // The data list lies beyond what was read: judged by the size alone.
+  return at + 12 > head.size;
 }
 
 }  // namespace kivo

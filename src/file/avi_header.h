@@ -11,4 +11,11 @@ namespace kivo {
 // not an AVI file or declares no video stream.
 DWORD readAviVideoCompression(const std::wstring& fileName);
 
+// True for an AVI file that ends before the start of its data: a header
+// chunk runs past the end of the file or the data list never begins. No
+// splitter can read such a file, and some parsers wait for the missing
+// bytes for ever instead of failing, so it is refused before any parser
+// sees it. False for every other file, readable or not.
+bool isAviCutBeforeItsData(const std::wstring& fileName);
+
 }  // namespace kivo

@@ -193,6 +193,10 @@ void FileCaptureGraph::uninitSource() {
 }
 
 long FileCaptureGraph::renderMediaSection() {
+  if (isAviCutBeforeItsData(fileName)) {
+    missingCodecName = unknownCodec;
+    return VFW_E_INVALID_FILE_FORMAT;
+  }
   HRESULT hr = E_UNEXPECTED;
   if (source && (videoChain || audioChain)) hr = connectSource(source, videoChain, audioChain);
   if (FAILED(hr)) {

@@ -134,5 +134,49 @@ TEST(AviHeader, TheFirstVideoStreamsCompressionIsRead) {
   for (const std::wstring& path : {video, audio, shortFormat, cut}) DeleteFileW(path.c_str());
 }
 
+// The header above followed by a data list of `dataBytes` bytes, of which
+// only the first `written` are in the file.
+std::vector<char> aviWithData(DWORD dataBytes, DWORD written) {
+  std::vector<char> file = aviHeader("vids", BI_RGB);
+  const char list[] = {'L', 'I', 'S', 'T'};
+  file.insert(file.end(), list, list + 4);
+  const DWORD size = dataBytes + 4;
+  file.insert(file.end(), reinterpret_cast<const char*>(&size),
+              reinterpret_cast<const char*>(&size) + 4);
+  const char movi[] = {'m', 'o', 'v', 'i'};
+  file.insert(file.end(), movi, movi + 4);
+  file.resize(file.size() + written, 0);
+  return file;
+}
+
+TEST(AviHeader, AFileCutBeforeItsDataIsRecognised) {
+  struct Case {
+    const char* what;
+    std::vector<char> bytes;
+    bool cut;
+  };
+  std::vector<char> header = aviHeader("vids", BI_RGB);
+  std::vector<char> cutInHeader = header;
+  cutInHeader.resize(cutInHeader.size() - 30);
+  std::vector<char> cutInListHeader = aviWithData(1000, 0);
+  cutInListHeader.resize(cutInListHeader.size() - 6);
+  std::vector<char> notAvi(64, 'x');
+  const Case cases[] = {
+      {"whole file", aviWithData(1000, 1000), false},
+      // Data cut short is a file splitters read up to its end.
+      {"data cut short", aviWithData(1000, 10), false},
+      {"header only", header, true},
+      {"header cut", cutInHeader, true},
+      {"data list header cut", cutInListHeader, true},
+      {"not an AVI file", notAvi, false},
+  };
+  for (const Case& c : cases) {
+    const std::wstring path = writeTemporary(c.bytes);
+    EXPECT_EQ(isAviCutBeforeItsData(path), c.cut) << c.what;
+    DeleteFileW(path.c_str());
+  }
+  EXPECT_FALSE(isAviCutBeforeItsData(L"Z:\\no\\such\\file.avi"));
+}
+
 }  // namespace
 }  // namespace kivo

@@ -246,21 +246,17 @@ TEST_F(FileGraphTest, TheDiagnosisSurvivesResetAndRetries) {
 }
 
 TEST_F(FileGraphTest, BrokenFilesFailWithoutCrashOrHang) {
+  // The truncated file ends inside its header: a parser handed such a file
+  // may wait for the missing bytes for ever, so it is refused beforehand.
   for (const char* name : {"empty.avi", "random.avi", "missing-file.avi", "truncated.avi"}) {
     SCOPED_TRACE(name);
     RecordingCallback video;
     FileCaptureGraph graph(test::mediaPath(name));
     graph.setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
-    const long hr = graph.render(false);
-    if (SUCCEEDED(hr)) {
-      // A truncated file may connect; it then ends without a full read.
-      EXPECT_TRUE(runToEnd(graph));
-      graph.stop();
-      EXPECT_LT(video.count(), 20);
-    } else {
-      EXPECT_FALSE(graph.isRendered());
-      EXPECT_FALSE(graph.getMissingCodecName().empty());
-    }
+    EXPECT_LT(graph.render(false), 0);
+    EXPECT_FALSE(graph.isRendered());
+    EXPECT_FALSE(graph.getMissingCodecName().empty());
+    EXPECT_EQ(video.count(), 0);
   }
 }
 
