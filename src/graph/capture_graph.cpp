@@ -2,7 +2,8 @@
 #include <kivo/capture_graph.h>
 #include <kivo/filter.h>
 #include <kivo/rot_register.h>
-#include <kivo/util.h>
+
+#include "foundation/text.h"
 
 namespace kivo {
 
@@ -172,8 +173,8 @@ void CaptureGraph::addDirectXProperty(BaseProperty* property) {
 HRESULT CaptureGraph::addToGraph(const Filter* filter) {
   if (!filter) return E_POINTER;
   if (!graphBuilder) return VFW_E_WRONG_STATE;
-  std::wstring name;
-  util::stringToWideString(filter->getName(), name);
+  // Filter names are UTF-8, as kivo reports device names.
+  const std::wstring name = fromUtf8(filter->getName());
   return graphBuilder->AddFilter(filter->getInterface(), name.c_str());
 }
 

@@ -345,6 +345,11 @@ TEST_F(CaptureGraphTest, FiltersAreAddedUnderTheirNameAndRemoved) {
   EXPECT_CALL(graph, RemoveFilter(nullptr)).WillOnce(Return(VFW_E_NOT_FOUND));
   EXPECT_EQ(g.addToGraph(&filter), VFW_S_DUPLICATE_NAME);
   EXPECT_EQ(g.removeFromGraph(&filter), VFW_E_NOT_FOUND);
+
+  // Names are UTF-8, as kivo reports device names.
+  Filter named("Cam\xc3\xa9ra \xe6\xb8\xac\xe8\xa9\xa6", CComPtr<IBaseFilter>(), nullptr, nullptr);
+  EXPECT_CALL(graph, AddFilter(nullptr, StrEq(L"Cam\u00e9ra \u6e2c\u8a66"))).WillOnce(Return(S_OK));
+  EXPECT_EQ(g.addToGraph(&named), S_OK);
   g.reset();
 }
 
