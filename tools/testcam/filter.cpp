@@ -341,14 +341,19 @@ STDMETHODIMP CaptureFilter::GetCurrentActualFrameRate(IPin* pin, LONGLONG* inter
   return S_OK;
 }
 
+int CaptureFilter::formatAt(LONG index) const {
+  const std::vector<int> reported = reportedFormats(profile_.formats.size(), faults_.malformedCaps);
+  if (index < 0 || index >= static_cast<LONG>(reported.size())) return -1;
+  return reported[static_cast<size_t>(index)];
+}
+
 STDMETHODIMP CaptureFilter::GetMaxAvailableFrameRate(IPin* pin, LONG index, SIZE dimensions,
                                                      LONGLONG* interval) {
   TESTCAM_FAULT("IAMVideoControl.GetMaxAvailableFrameRate");
   if (!interval) return E_POINTER;
-  if (!isCapturePin(pin) || index < 0 || index >= static_cast<LONG>(profile_.formats.size())) {
-    return E_INVALIDARG;
-  }
-  const Format& format = profile_.formats[index];
+  const int position = formatAt(index);
+  if (!isCapturePin(pin) || position < 0) return E_INVALIDARG;
+  const Format& format = profile_.formats[static_cast<size_t>(position)];
   if (dimensions.cx != format.caps.MaxOutputSize.cx ||
       dimensions.cy != format.caps.MaxOutputSize.cy) {
     return E_INVALIDARG;
@@ -361,10 +366,9 @@ STDMETHODIMP CaptureFilter::GetFrameRateList(IPin* pin, LONG index, SIZE dimensi
                                              LONGLONG** intervals) {
   TESTCAM_FAULT("IAMVideoControl.GetFrameRateList");
   if (!count) return E_POINTER;
-  if (!isCapturePin(pin) || index < 0 || index >= static_cast<LONG>(profile_.formats.size())) {
-    return E_INVALIDARG;
-  }
-  const Format& format = profile_.formats[index];
+  const int position = formatAt(index);
+  if (!isCapturePin(pin) || position < 0) return E_INVALIDARG;
+  const Format& format = profile_.formats[static_cast<size_t>(position)];
   if (dimensions.cx != format.caps.MaxOutputSize.cx ||
       dimensions.cy != format.caps.MaxOutputSize.cy) {
     return E_INVALIDARG;

@@ -38,7 +38,8 @@ extern const GUID kSubtypeI420;
 // Faults a test switches on through the environment.
 struct Faults {
   std::set<std::string> failing;
-  long loseAfter = -1;  // frames before the device is lost; -1 never
+  long loseAfter = -1;         // frames before the device is lost; -1 never
+  bool malformedCaps = false;  // GetStreamCaps also reports broken formats
 
   static Faults fromEnvironment();
   bool fails(const char* method) const { return !failing.empty() && failing.count(method) != 0; }
@@ -73,6 +74,12 @@ struct DeviceProfile {
   bool analog;
   bool vfw;
 };
+
+// What IAMStreamConfig::GetStreamCaps reports at each index: a position in
+// the profile's formats, or -1 - k for malformed format k. With the
+// malformed-caps fault, malformed and working formats alternate until either
+// list ends; IAMVideoControl takes the same indexes.
+std::vector<int> reportedFormats(size_t working, bool malformed);
 
 // The working devices, in registration order.
 const std::vector<DeviceProfile>& deviceProfiles();
@@ -297,6 +304,9 @@ class CaptureFilter final : public IBaseFilter,
   // For the pins and the parts.
   const DeviceProfile& profile() const { return profile_; }
   const Faults& faults() const { return faults_; }
+  // The profile's format at an index of the reported format list; -1 for a
+  // malformed format or an index outside the list.
+  int formatAt(LONG index) const;
   std::recursive_mutex& lock() { return lock_; }
   FILTER_STATE state() const { return state_; }
   CapturePin& capturePin() { return *capturePin_; }
