@@ -23,6 +23,20 @@ HRESULT stopGraph(const CComPtr<IGraphBuilder>& graph) {
   return control->Stop();
 }
 
+// Stops every filter of the graph one by one. When a filter refuses to
+// start, Wine's filter graph manager leaves the filters it had already
+// paused running, and its Stop does not reach them; such a filter cannot be
+// disconnected, and the graph's last release then never ends.
+void stopEveryFilter(const CComPtr<IGraphBuilder>& graph) {
+  CComPtr<IEnumFilters> filters;
+  if (FAILED(graph->EnumFilters(&filters)) || !filters) return;
+  for (;;) {
+    CComPtr<IBaseFilter> filter;
+    if (filters->Next(1, &filter, nullptr) != S_OK || !filter) break;
+    filter->Stop();
+  }
+}
+
 }  // namespace
 
 CaptureGraph::GraphObjectFactory CaptureGraph::graphObjectFactory = createWithCom;
@@ -155,6 +169,7 @@ HRESULT CaptureGraph::startWithoutRendering() {
   if (hr == E_NOINTERFACE) hr = control->Run();
   if (FAILED(hr)) {
     control->Stop();
+    stopEveryFilter(graphBuilder);
     return hr;
   }
   running = true;

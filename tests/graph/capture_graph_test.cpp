@@ -1,9 +1,12 @@
 #include <kivo/capture_graph.h>
 #include <kivo/filter.h>
+#include <kivo/platform.h>
 
 #include "graph/recording_graph.h"
 #include "support/fake_graph_objects.h"
+#include "support/mocks/ibasefilter.h"
 #include "support/mocks/icapturegraphbuilder2.h"
+#include "support/mocks/ienumfilters.h"
 #include "support/mocks/igraphbuilder.h"
 #include "support/mocks/imediacontrol.h"
 #include "support/wait.h"
@@ -183,6 +186,26 @@ TEST_F(CaptureGraphTest, FailedRunIsFollowedByStopAndTheGraphStaysRendered) {
   EXPECT_TRUE(g.isRendered());
   EXPECT_THAT(g.calls, ElementsAre("init", "render", "preStart(true)"));
   ::testing::Mock::VerifyAndClearExpectations(&control);
+  g.reset();
+  expectNoReferences();
+}
+
+// A filter that refuses to start leaves the ones the graph had already
+// started running; each of them is stopped, so that the graph can be torn
+// down.
+TEST_F(CaptureGraphTest, FailedRunStopsEveryFilter) {
+  NiceMock<MockBaseFilter> source;
+  NiceMock<MockBaseFilter> sink;
+  ListEnumFilters filters({&source, &sink});
+  RecordingGraph g;
+  ASSERT_EQ(g.render(false), S_OK);
+  const HRESULT busy = HRESULT_FROM_WIN32(ERROR_BUSY);
+  EXPECT_CALL(control, Run()).WillOnce(Return(busy));
+  EXPECT_CALL(graph, EnumFilters(_)).WillOnce(HandOut<0>(&filters));
+  EXPECT_CALL(source, Stop()).WillOnce(Return(S_OK));
+  EXPECT_CALL(sink, Stop()).WillOnce(Return(S_OK));
+  EXPECT_EQ(g.start(false), busy);
+  EXPECT_FALSE(g.isRunning());
   g.reset();
   expectNoReferences();
 }
