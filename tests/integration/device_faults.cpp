@@ -1,7 +1,8 @@
 // A host's VideoCaptureGraph when things go wrong on the device side: the
 // device is lost while streaming, the host's callback throws, blocks or is
-// replaced, the graph goes while running, two graphs share a device, and
-// selections fall outside the lists.
+// replaced, the graph goes while running, two graphs share a device (one
+// that allows it, and one that serves one stream at a time), and selections
+// fall outside the lists.
 
 #include <kivo/video_inputs.h>
 
@@ -217,8 +218,9 @@ TEST_F(HostFaults, AGraphDestroyedWhileRunningRetiresItsCallback) {
 }
 
 // Two graphs each bind the device moniker, so each has a device object of
-// its own. The Test Camera, like a virtual camera, serves every object it
-// creates: both graphs stream side by side, each numbering its own frames.
+// its own. By default the Test Camera, like a virtual camera, serves every
+// object it creates: both graphs stream side by side, each numbering its own
+// frames.
 TEST_F(HostFaults, TwoGraphsOnOneDeviceEachStream) {
   auto firstLog = std::make_shared<FrameLog>();
   auto secondLog = std::make_shared<FrameLog>();
@@ -237,6 +239,39 @@ TEST_F(HostFaults, TwoGraphsOnOneDeviceEachStream) {
   EXPECT_EQ(second->stop(), S_OK);
   EXPECT_EQ(secondLog->countersSeen().front(), 0u);
   EXPECT_EQ(firstLog->countersSeen().front(), 0u);
+}
+
+// A camera that serves one stream at a time (as real ones do) refuses the
+// second graph's start with its status; the second graph is left stopped
+// and starts once the first one has stopped.
+TEST_F(HostFaults, ASecondGraphOnAnExclusiveDeviceFailsToStart) {
+  auto firstLog = std::make_shared<FrameLog>();
+  auto secondLog = std::make_shared<FrameLog>();
+  std::unique_ptr<VideoCaptureGraph> first;
+  std::unique_ptr<VideoCaptureGraph> second;
+  {
+    ScopedEnvironment exclusive(testcam::kExclusiveVariable, L"1");
+    first = smallGraph(*devices_, new FrameCollector(firstLog));
+    second = smallGraph(*devices_, new FrameCollector(secondLog));
+  }
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  ASSERT_EQ(first->start(false), S_OK);
+  EXPECT_EQ(second->start(false), HRESULT_FROM_WIN32(ERROR_BUSY));
+  EXPECT_FALSE(second->isRunning());
+  EXPECT_TRUE(second->isRendered());
+  EXPECT_EQ(second->stop(), S_OK);
+  const long firstCount = firstLog->frames.count();
+  EXPECT_TRUE(firstLog->frames.waitFor(firstCount + 3, kFrameWait));
+  EXPECT_EQ(secondLog->frames.count(), 0);
+
+  EXPECT_EQ(first->stop(), S_OK);
+  ASSERT_EQ(second->start(false), S_OK);
+  EXPECT_TRUE(secondLog->frames.waitFor(3, kFrameWait));
+  EXPECT_EQ(first->start(false), HRESULT_FROM_WIN32(ERROR_BUSY));
+  second.reset();  // destruction while streaming frees the device too
+  ASSERT_EQ(first->start(false), S_OK);
+  EXPECT_EQ(first->stop(), S_OK);
 }
 
 TEST_F(HostFaults, SelectionsOutsideTheListsChangeNothing) {

@@ -267,6 +267,8 @@ Faults Faults::fromEnvironment() {
   }
   length = GetEnvironmentVariableA("KIVO_TESTCAM_MALFORMED_CAPS", buffer, sizeof(buffer));
   if (length > 0 && length < sizeof(buffer)) faults.malformedCaps = std::strcmp(buffer, "0") != 0;
+  length = GetEnvironmentVariableA("KIVO_TESTCAM_EXCLUSIVE", buffer, sizeof(buffer));
+  if (length > 0 && length < sizeof(buffer)) faults.exclusive = std::strcmp(buffer, "0") != 0;
   length = GetEnvironmentVariableA("KIVO_TESTCAM_FAIL", buffer, sizeof(buffer));
   if (length > 0 && length < sizeof(buffer)) {
     std::string list(buffer, length);

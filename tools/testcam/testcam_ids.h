@@ -77,6 +77,11 @@ inline constexpr const wchar_t* kDevicePathPrefix =
 inline constexpr const wchar_t* kLoseAfterVariable = L"KIVO_TESTCAM_LOSE_AFTER";
 // Comma-separated "Interface.Method" names that answer E_FAIL.
 inline constexpr const wchar_t* kFailVariable = L"KIVO_TESTCAM_FAIL";
+// Any value but "0": the device serves one stream at a time, as a real
+// camera does; a filter created with it refuses to start streaming (Pause or
+// Run from stopped) with HRESULT_FROM_WIN32(ERROR_BUSY) while another such
+// filter of the same device streams.
+inline constexpr const wchar_t* kExclusiveVariable = L"KIVO_TESTCAM_EXCLUSIVE";
 // Any value but "0": IAMStreamConfig reports malformed formats between the
 // working ones (see kMalformedCapsCount).
 inline constexpr const wchar_t* kMalformedCapsVariable = L"KIVO_TESTCAM_MALFORMED_CAPS";
