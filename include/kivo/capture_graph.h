@@ -99,8 +99,9 @@ class KIVO_API CaptureGraph {
   std::map<std::string, BaseProperty*> getPropertyContainer() const;
 
  protected:
-  // Runs the graph as it stands. When Run fails the graph is stopped again
-  // and the status returned; VFW_E_WRONG_STATE without graph objects.
+  // Runs the graph as it stands. When Run fails the graph, and each of its
+  // filters, is stopped again and the status returned; VFW_E_WRONG_STATE
+  // without graph objects.
   HRESULT startWithoutRendering();
 
   // Stores `property` under its name and takes ownership. A property already

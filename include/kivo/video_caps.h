@@ -47,7 +47,9 @@ class KIVO_API VideoCaps {
   // media type.
   void addCapability(const AM_MEDIA_TYPE* mediaType, int capabilityID,
                      const VIDEO_STREAM_CONFIG_CAPS* caps);
-  // A VIDEOINFOHEADER format block of full size.
+  // A VIDEOINFOHEADER format block of full size whose picture has a
+  // positive width and a non-zero height (its sign gives the row order).
+  // Sizes are not bounded otherwise: a device may report any size it likes.
   bool isValidMedia(const AM_MEDIA_TYPE* mediaType) const;
 
   std::vector<VideoCapability> capabilities;

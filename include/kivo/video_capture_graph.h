@@ -81,6 +81,22 @@ class KIVO_API VideoCaptureGraph : public CaptureGraph {
   // 10000000 / interval; 0.0 for an interval of 0.
   static double convertToFramesPerSecond(LONGLONG interval);
 
+  // Whether the DirectShow graph now built has reported that its device
+  // stopped streaming for good: the device was removed (EC_DEVICE_LOST with
+  // a second parameter of 0) or a filter aborted the stream with an error
+  // (EC_ERRORABORT, EC_ERRORABORTEX, EC_STREAM_ERROR_STOPPED). A closed
+  // video window (EC_USERABORT) is not a device fault and is not reported.
+  //
+  // The graph has no thread of its own for this: each call reads, without
+  // waiting, the events queued at the graph's IMediaEvent since the last
+  // call, and frees them; other events are discarded. Once seen, the loss
+  // is kept, so that later calls, also after stop(), answer true until the
+  // DirectShow graph is built again (by render() after reset(), or by
+  // start(), which rebuilds it) or reset() discards it. false while the
+  // graph is not rendered. Call it from the thread that drives the graph,
+  // like every other member; the host then stops or resets the graph.
+  bool isDeviceLost();
+
  protected:
   HRESULT initMediaSection() override;
   void uninitMediaSection() override;
@@ -114,6 +130,7 @@ class KIVO_API VideoCaptureGraph : public CaptureGraph {
   VideoCaps* videoCaps;
   VideoInputs* videoInputs;
   IMediaCB* mediaCB;
+  bool deviceLost;
 
   KIVO_TEST_ACCESS;
 };

@@ -35,8 +35,13 @@ const VideoCapability* VideoCaps::getSelectedCapability() const {
 }
 
 bool VideoCaps::isValidMedia(const AM_MEDIA_TYPE* mediaType) const {
-  return mediaType && IsEqualGUID(mediaType->formattype, FORMAT_VideoInfo) &&
-         mediaType->cbFormat >= sizeof(VIDEOINFOHEADER) && mediaType->pbFormat;
+  if (!mediaType || !IsEqualGUID(mediaType->formattype, FORMAT_VideoInfo) ||
+      mediaType->cbFormat < sizeof(VIDEOINFOHEADER) || !mediaType->pbFormat)
+    return false;
+  // A picture without pixels cannot be captured.
+  const BITMAPINFOHEADER& bitmap =
+      reinterpret_cast<const VIDEOINFOHEADER*>(mediaType->pbFormat)->bmiHeader;
+  return bitmap.biWidth > 0 && bitmap.biHeight != 0;
 }
 
 void VideoCaps::addCapability(const AM_MEDIA_TYPE* mediaType, int capabilityID,

@@ -44,6 +44,26 @@ AM_MEDIA_TYPE videoRequest(const GUID& subtype) {
   return request;
 }
 
+// The events after which a capture device delivers nothing more until its
+// graph is built again. EC_DEVICE_LOST's second parameter is 0 when the
+// device went away and 1 when it is available again.
+bool endsCapture(long code, LONG_PTR param2) {
+  switch (code) {
+    case EC_DEVICE_LOST:
+      return param2 == 0;
+    case EC_ERRORABORT:
+    case EC_ERRORABORTEX:
+    case EC_STREAM_ERROR_STOPPED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The most events one poll reads, so that a filter flooding the queue
+// cannot keep the host's thread in isDeviceLost.
+const int kEventsPerPoll = 256;
+
 }  // namespace
 
 VideoCaptureGraph::VideoCaptureGraph(VideoCaptureFilter* device, int rendererMode)
@@ -53,7 +73,8 @@ VideoCaptureGraph::VideoCaptureGraph(VideoCaptureFilter* device, int rendererMod
       rendererMode(rendererMode),
       videoCaps(nullptr),
       videoInputs(nullptr),
-      mediaCB(nullptr) {}
+      mediaCB(nullptr),
+      deviceLost(false) {}
 
 VideoCaptureGraph::~VideoCaptureGraph() {
   reset();
@@ -101,6 +122,8 @@ VideoCapability* VideoCaptureGraph::selectedCapability() const {
 }
 
 HRESULT VideoCaptureGraph::initMediaSection() {
+  // A new filter graph manager: its event queue starts empty.
+  deviceLost = false;
   if (!filter) return E_POINTER;
   HRESULT hr = addToGraph(filter);
   if (FAILED(hr)) return hr;
@@ -315,6 +338,26 @@ void VideoCaptureGraph::resetMediaSection() {
     callback->destroy();
   }
   frameRates.clear();
+  deviceLost = false;
+}
+
+bool VideoCaptureGraph::isDeviceLost() {
+  if (deviceLost) return true;
+  if (!isRendered()) return false;
+  CComPtr<IGraphBuilder> graph = getGraphBuilder();
+  if (!graph) return false;
+  CComPtr<IMediaEvent> events;
+  if (FAILED(graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events))) || !events)
+    return false;
+  for (int i = 0; i < kEventsPerPoll; ++i) {
+    long code = 0;
+    LONG_PTR param1 = 0;
+    LONG_PTR param2 = 0;
+    if (events->GetEvent(&code, &param1, &param2, 0) != S_OK) break;
+    if (endsCapture(code, param2)) deviceLost = true;
+    events->FreeEventParams(code, param1, param2);
+  }
+  return deviceLost;
 }
 
 HRESULT VideoCaptureGraph::preStart(bool registerGraph) {

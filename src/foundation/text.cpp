@@ -16,4 +16,13 @@ std::string toUtf8(const wchar_t* text) {
   return std::string(buffer.data());
 }
 
+std::wstring fromUtf8(const char* text) {
+  if (!text || !*text) return std::wstring();
+  const int needed = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+  if (needed <= 1) return std::wstring();
+  std::vector<wchar_t> buffer(static_cast<size_t>(needed));
+  if (MultiByteToWideChar(CP_UTF8, 0, text, -1, buffer.data(), needed) <= 0) return std::wstring();
+  return std::wstring(buffer.data());
+}
+
 }  // namespace kivo

@@ -7,5 +7,8 @@ namespace kivo {
 // Wide platform text (UTF-16) as UTF-8; empty for a null or unconvertible
 // text. Device names and paths reach the host this way.
 std::string toUtf8(const wchar_t* text);
+// UTF-8 text as wide platform text; empty for a null or empty text. Bytes
+// that are not UTF-8 become U+FFFD.
+std::wstring fromUtf8(const char* text);
 
 }  // namespace kivo

@@ -2,7 +2,8 @@
 #include <kivo/capture_graph.h>
 #include <kivo/filter.h>
 #include <kivo/rot_register.h>
-#include <kivo/util.h>
+
+#include "foundation/text.h"
 
 namespace kivo {
 
@@ -20,6 +21,20 @@ HRESULT stopGraph(const CComPtr<IGraphBuilder>& graph) {
   if (FAILED(hr)) return hr;
   if (!control) return E_NOINTERFACE;
   return control->Stop();
+}
+
+// Stops every filter of the graph one by one. When a filter refuses to
+// start, Wine's filter graph manager leaves the filters it had already
+// paused running, and its Stop does not reach them; such a filter cannot be
+// disconnected, and the graph's last release then never ends.
+void stopEveryFilter(const CComPtr<IGraphBuilder>& graph) {
+  CComPtr<IEnumFilters> filters;
+  if (FAILED(graph->EnumFilters(&filters)) || !filters) return;
+  for (;;) {
+    CComPtr<IBaseFilter> filter;
+    if (filters->Next(1, &filter, nullptr) != S_OK || !filter) break;
+    filter->Stop();
+  }
 }
 
 }  // namespace
@@ -154,6 +169,7 @@ HRESULT CaptureGraph::startWithoutRendering() {
   if (hr == E_NOINTERFACE) hr = control->Run();
   if (FAILED(hr)) {
     control->Stop();
+    stopEveryFilter(graphBuilder);
     return hr;
   }
   running = true;
@@ -172,8 +188,8 @@ void CaptureGraph::addDirectXProperty(BaseProperty* property) {
 HRESULT CaptureGraph::addToGraph(const Filter* filter) {
   if (!filter) return E_POINTER;
   if (!graphBuilder) return VFW_E_WRONG_STATE;
-  std::wstring name;
-  util::stringToWideString(filter->getName(), name);
+  // Filter names are UTF-8, as kivo reports device names.
+  const std::wstring name = fromUtf8(filter->getName());
   return graphBuilder->AddFilter(filter->getInterface(), name.c_str());
 }
 

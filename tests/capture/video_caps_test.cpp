@@ -240,6 +240,18 @@ TEST(VideoCaps, AcceptsOnlyFullVideoInfoHeaders) {
   noBlock.pbFormat = nullptr;
   EXPECT_FALSE(CapsAccess::valid(*caps, &noBlock));
 
+  AM_MEDIA_TYPE noFormat = good;
+  noFormat.formattype = FORMAT_None;
+  EXPECT_FALSE(CapsAccess::valid(*caps, &noFormat));
+  for (const SIZE size : {SIZE{0, 0}, SIZE{0, 480}, SIZE{640, 0}, SIZE{-640, 480}}) {
+    CMediaType empty = videoType(MEDIASUBTYPE_YUY2, size.cx, size.cy);
+    EXPECT_FALSE(CapsAccess::valid(*caps, &empty)) << size.cx << "x" << size.cy;
+  }
+  CMediaType topDown = videoType(MEDIASUBTYPE_YUY2, 640, -480);
+  EXPECT_TRUE(CapsAccess::valid(*caps, &topDown));
+  CMediaType huge = videoType(MEDIASUBTYPE_YUY2, 0x7FFFFFFF, -0x7FFFFFFF - 1);
+  EXPECT_TRUE(CapsAccess::valid(*caps, &huge));
+
   CapsAccess::add(*caps, &shortBlock, 1, nullptr);
   CapsAccess::add(*caps, &noBlock, 2, nullptr);
   CapsAccess::add(*caps, nullptr, 3, nullptr);

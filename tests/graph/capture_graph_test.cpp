@@ -1,9 +1,12 @@
 #include <kivo/capture_graph.h>
 #include <kivo/filter.h>
+#include <kivo/platform.h>
 
 #include "graph/recording_graph.h"
 #include "support/fake_graph_objects.h"
+#include "support/mocks/ibasefilter.h"
 #include "support/mocks/icapturegraphbuilder2.h"
+#include "support/mocks/ienumfilters.h"
 #include "support/mocks/igraphbuilder.h"
 #include "support/mocks/imediacontrol.h"
 #include "support/wait.h"
@@ -187,6 +190,26 @@ TEST_F(CaptureGraphTest, FailedRunIsFollowedByStopAndTheGraphStaysRendered) {
   expectNoReferences();
 }
 
+// A filter that refuses to start leaves the ones the graph had already
+// started running; each of them is stopped, so that the graph can be torn
+// down.
+TEST_F(CaptureGraphTest, FailedRunStopsEveryFilter) {
+  NiceMock<MockBaseFilter> source;
+  NiceMock<MockBaseFilter> sink;
+  ListEnumFilters filters({&source, &sink});
+  RecordingGraph g;
+  ASSERT_EQ(g.render(false), S_OK);
+  const HRESULT busy = HRESULT_FROM_WIN32(ERROR_BUSY);
+  EXPECT_CALL(control, Run()).WillOnce(Return(busy));
+  EXPECT_CALL(graph, EnumFilters(_)).WillOnce(HandOut<0>(&filters));
+  EXPECT_CALL(source, Stop()).WillOnce(Return(S_OK));
+  EXPECT_CALL(sink, Stop()).WillOnce(Return(S_OK));
+  EXPECT_EQ(g.start(false), busy);
+  EXPECT_FALSE(g.isRunning());
+  g.reset();
+  expectNoReferences();
+}
+
 TEST_F(CaptureGraphTest, StartAsksPreStartOnlyWhenNotRunning) {
   RecordingGraph g;
   ASSERT_EQ(g.render(false), S_OK);
@@ -345,6 +368,11 @@ TEST_F(CaptureGraphTest, FiltersAreAddedUnderTheirNameAndRemoved) {
   EXPECT_CALL(graph, RemoveFilter(nullptr)).WillOnce(Return(VFW_E_NOT_FOUND));
   EXPECT_EQ(g.addToGraph(&filter), VFW_S_DUPLICATE_NAME);
   EXPECT_EQ(g.removeFromGraph(&filter), VFW_E_NOT_FOUND);
+
+  // Names are UTF-8, as kivo reports device names.
+  Filter named("Cam\xc3\xa9ra \xe6\xb8\xac\xe8\xa9\xa6", CComPtr<IBaseFilter>(), nullptr, nullptr);
+  EXPECT_CALL(graph, AddFilter(nullptr, StrEq(L"Cam\u00e9ra \u6e2c\u8a66"))).WillOnce(Return(S_OK));
+  EXPECT_EQ(g.addToGraph(&named), S_OK);
   g.reset();
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/wait.h"
+#include "testcam_ids.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -270,6 +271,11 @@ TEST(ProbeDevices, ListsTheTestCameraWithIndexPathAndVfwFlag) {
   EXPECT_TRUE(contains(run.out, ": KIVO Test Camera\n")) << run.out;
   EXPECT_TRUE(contains(run.out, "   device path: ")) << run.out;
   EXPECT_TRUE(contains(run.out, "   Video for Windows: no")) << run.out;
+  // Names as UTF-8; an empty device path shows as none.
+  EXPECT_TRUE(contains(run.out, std::string(": ") + testcam::kNonAsciiCameraUtf8Name + "\n"))
+      << run.out;
+  EXPECT_TRUE(contains(run.out, ": KIVO Test Camera (No Path)\n   device path: (none)\n"))
+      << run.out;
 
   // An index past the list names the devices there are.
   const ProbeRun wrong = runProbe({"formats", "99"});

@@ -14,7 +14,9 @@ using kivo::CComPtr;
 using namespace testcam_test;
 using ::testing::Contains;
 
+// The device without a path (6) has an empty one.
 std::wstring pathOf(int number) {
+  if (number == 6) return std::wstring();
   return std::wstring(testcam::kDevicePathPrefix) + std::to_wstring(number);
 }
 
@@ -33,7 +35,8 @@ TEST_F(TestCamDevices, EnumeratorListsEveryDeviceWithItsPath) {
   const Expected expected[] = {
       {testcam::kUsbCameraName, 0},    {testcam::kAnalogCameraName, 1},
       {testcam::kBrokenCameraName, 2}, {testcam::kDalsaCameraName, 3},
-      {testcam::kVfwCameraName, 4},
+      {testcam::kVfwCameraName, 4},    {testcam::kNonAsciiCameraName, 5},
+      {testcam::kNoPathCameraName, 6},
   };
   for (const Expected& e : expected) {
     auto found = std::find_if(devices.begin(), devices.end(),
@@ -43,14 +46,15 @@ TEST_F(TestCamDevices, EnumeratorListsEveryDeviceWithItsPath) {
   }
   // Wine lists the entries in the order of their instance names, the class
   // identifiers, which were chosen to give this order: the broken and the
-  // DALSA entries sit between working devices.
+  // DALSA entries sit between working devices, the two with unusual names
+  // come last.
   std::vector<std::wstring> ours;
   for (const DeviceEntry& d : devices) {
     for (const Expected& e : expected) {
       if (d.name == e.name) ours.push_back(d.name);
     }
   }
-  ASSERT_EQ(ours.size(), 5u);
+  ASSERT_EQ(ours.size(), std::size(expected));
   for (size_t i = 0; i < ours.size(); ++i) EXPECT_EQ(ours[i], expected[i].name);
   // Paths are unique.
   for (size_t i = 0; i < devices.size(); ++i) {
@@ -67,11 +71,13 @@ TEST_F(TestCamDevices, BrokenDeviceDoesNotBindAndTheOthersDo) {
   EXPECT_HRESULT_FAILED(bindDevice(testcam::kBrokenCameraName, &broken));
   EXPECT_EQ(broken.p, nullptr);
 
-  const CLSID* classes[] = {&testcam::kUsbCameraClsid, &testcam::kAnalogCameraClsid,
-                            &testcam::kDalsaCameraClsid, &testcam::kVfwCameraClsid};
-  const wchar_t* names[] = {testcam::kUsbCameraName, testcam::kAnalogCameraName,
-                            testcam::kDalsaCameraName, testcam::kVfwCameraName};
-  for (int i = 0; i < 4; ++i) {
+  const CLSID* classes[] = {&testcam::kUsbCameraClsid,      &testcam::kAnalogCameraClsid,
+                            &testcam::kDalsaCameraClsid,    &testcam::kVfwCameraClsid,
+                            &testcam::kNonAsciiCameraClsid, &testcam::kNoPathCameraClsid};
+  const wchar_t* names[] = {testcam::kUsbCameraName,      testcam::kAnalogCameraName,
+                            testcam::kDalsaCameraName,    testcam::kVfwCameraName,
+                            testcam::kNonAsciiCameraName, testcam::kNoPathCameraName};
+  for (int i = 0; i < 6; ++i) {
     CComPtr<IBaseFilter> filter;
     ASSERT_HRESULT_SUCCEEDED(bindDevice(names[i], &filter)) << i;
     CLSID clsid = GUID_NULL;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "testcam_helpers.h"
@@ -19,12 +20,14 @@ using namespace testcam_test;
 using ServerCall = HRESULT(STDAPICALLTYPE*)();
 using GetClassObjectCall = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 
-const CLSID* const kClasses[] = {&testcam::kUsbCameraClsid, &testcam::kAnalogCameraClsid,
+const CLSID* const kClasses[] = {&testcam::kUsbCameraClsid,    &testcam::kAnalogCameraClsid,
                                  &testcam::kBrokenCameraClsid, &testcam::kDalsaCameraClsid,
-                                 &testcam::kVfwCameraClsid};
-const wchar_t* const kNames[] = {testcam::kUsbCameraName, testcam::kAnalogCameraName,
+                                 &testcam::kVfwCameraClsid,    &testcam::kNonAsciiCameraClsid,
+                                 &testcam::kNoPathCameraClsid};
+const wchar_t* const kNames[] = {testcam::kUsbCameraName,    testcam::kAnalogCameraName,
                                  testcam::kBrokenCameraName, testcam::kDalsaCameraName,
-                                 testcam::kVfwCameraName};
+                                 testcam::kVfwCameraName,    testcam::kNonAsciiCameraName,
+                                 testcam::kNoPathCameraName};
 
 // An export of the DLL, cast through the generic function pointer type.
 template <class F>
@@ -103,7 +106,7 @@ class TestCamRegistration : public ::testing::Test {
 };
 
 TEST_F(TestCamRegistration, UnregisterRemovesEveryTraceAndRegisterRestoresIt) {
-  ASSERT_EQ(countListed(), 5u);
+  ASSERT_EQ(countListed(), std::size(kNames));
 
   ASSERT_EQ(unregisterServer_(), S_OK);
   EXPECT_EQ(countListed(), 0u);
@@ -115,8 +118,8 @@ TEST_F(TestCamRegistration, UnregisterRemovesEveryTraceAndRegisterRestoresIt) {
   EXPECT_EQ(unregisterServer_(), S_OK);
 
   ASSERT_EQ(registerServer_(), S_OK);
-  EXPECT_EQ(countListed(), 5u);
-  for (int i = 0; i < 5; ++i) {
+  EXPECT_EQ(countListed(), std::size(kNames));
+  for (size_t i = 0; i < std::size(kNames); ++i) {
     const std::wstring key = L"CLSID\\" + guidText(*kClasses[i]);
     EXPECT_EQ(keyText(key, nullptr), kNames[i]);
     EXPECT_EQ(keyText(key + L"\\InprocServer32", L"ThreadingModel"), L"Both");

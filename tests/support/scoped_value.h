@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kivo/platform.h>
+
 namespace kivo::test {
 
 // Gives a variable (a hook, say) another value for the lifetime of the
@@ -15,6 +17,22 @@ class ScopedValue {
  private:
   T& variable_;
   T saved_;
+};
+
+// Sets an environment variable of the process for the lifetime of the
+// object (the Test Camera reads its faults when a device is created) and
+// removes it at the end.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const wchar_t* name, const wchar_t* value) : name_(name) {
+    SetEnvironmentVariableW(name, value);
+  }
+  ~ScopedEnvironment() { SetEnvironmentVariableW(name_, nullptr); }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const wchar_t* name_;
 };
 
 }  // namespace kivo::test

@@ -3,6 +3,8 @@
 
 #include <cstring>
 #include <cwchar>
+#include <mutex>
+#include <set>
 
 #include "testcam.h"
 
@@ -12,6 +14,23 @@ namespace testcam {
   if (faults().fails(name)) return E_FAIL
 
 namespace {
+
+// The devices an exclusive filter streams from, process-wide: like a real
+// camera, such a device serves one stream at a time.
+std::mutex g_claimLock;
+std::set<const DeviceProfile*> g_claimed;
+
+// Takes the device for a filter that starts streaming; false while another
+// filter streams from it.
+bool claimDevice(const DeviceProfile* device) {
+  std::lock_guard<std::mutex> guard(g_claimLock);
+  return g_claimed.insert(device).second;
+}
+
+void releaseDevice(const DeviceProfile* device) {
+  std::lock_guard<std::mutex> guard(g_claimLock);
+  g_claimed.erase(device);
+}
 
 constexpr LONG kFlipCaps = VideoControlFlag_FlipHorizontal | VideoControlFlag_FlipVertical;
 constexpr LONG kStandards = AnalogVideo_NTSC_M | AnalogVideo_PAL_B | AnalogVideo_SECAM_B;
@@ -123,6 +142,7 @@ CaptureFilter::~CaptureFilter() {
   {
     std::lock_guard<std::mutex> transition(transitionLock_);
     stopStreaming();
+    if (claimed_) releaseDevice(&profile_);
   }
   if (crossbar_) {
     crossbar_->wire(nullptr);
@@ -193,8 +213,19 @@ STDMETHODIMP CaptureFilter::Stop() {
   // The thread is joined without the filter lock: a host's callback on the
   // streaming thread may still ask the filter for its state meanwhile.
   stopStreaming();
+  if (claimed_) {
+    releaseDevice(&profile_);
+    claimed_ = false;
+  }
   std::lock_guard<std::recursive_mutex> guard(lock_);
   state_ = State_Stopped;
+  return S_OK;
+}
+
+HRESULT CaptureFilter::claimForStream() {
+  if (!faults_.exclusive || claimed_) return S_OK;
+  if (!claimDevice(&profile_)) return HRESULT_FROM_WIN32(ERROR_BUSY);
+  claimed_ = true;
   return S_OK;
 }
 
@@ -203,6 +234,8 @@ STDMETHODIMP CaptureFilter::Pause() {
   std::lock_guard<std::mutex> transition(transitionLock_);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   if (state_ == State_Stopped) {
+    const HRESULT claimed = claimForStream();
+    if (FAILED(claimed)) return claimed;
     startStreaming();
   } else {
     running_ = false;
@@ -216,7 +249,11 @@ STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME start) {
   TESTCAM_FAULT("IBaseFilter.Run");
   std::lock_guard<std::mutex> transition(transitionLock_);
   std::lock_guard<std::recursive_mutex> guard(lock_);
-  if (state_ == State_Stopped) startStreaming();
+  if (state_ == State_Stopped) {
+    const HRESULT claimed = claimForStream();
+    if (FAILED(claimed)) return claimed;
+    startStreaming();
+  }
   {
     std::lock_guard<std::mutex> timing(timingLock_);
     streamStart_ = start;
@@ -341,14 +378,19 @@ STDMETHODIMP CaptureFilter::GetCurrentActualFrameRate(IPin* pin, LONGLONG* inter
   return S_OK;
 }
 
+int CaptureFilter::formatAt(LONG index) const {
+  const std::vector<int> reported = reportedFormats(profile_.formats.size(), faults_.malformedCaps);
+  if (index < 0 || index >= static_cast<LONG>(reported.size())) return -1;
+  return reported[static_cast<size_t>(index)];
+}
+
 STDMETHODIMP CaptureFilter::GetMaxAvailableFrameRate(IPin* pin, LONG index, SIZE dimensions,
                                                      LONGLONG* interval) {
   TESTCAM_FAULT("IAMVideoControl.GetMaxAvailableFrameRate");
   if (!interval) return E_POINTER;
-  if (!isCapturePin(pin) || index < 0 || index >= static_cast<LONG>(profile_.formats.size())) {
-    return E_INVALIDARG;
-  }
-  const Format& format = profile_.formats[index];
+  const int position = formatAt(index);
+  if (!isCapturePin(pin) || position < 0) return E_INVALIDARG;
+  const Format& format = profile_.formats[static_cast<size_t>(position)];
   if (dimensions.cx != format.caps.MaxOutputSize.cx ||
       dimensions.cy != format.caps.MaxOutputSize.cy) {
     return E_INVALIDARG;
@@ -361,10 +403,9 @@ STDMETHODIMP CaptureFilter::GetFrameRateList(IPin* pin, LONG index, SIZE dimensi
                                              LONGLONG** intervals) {
   TESTCAM_FAULT("IAMVideoControl.GetFrameRateList");
   if (!count) return E_POINTER;
-  if (!isCapturePin(pin) || index < 0 || index >= static_cast<LONG>(profile_.formats.size())) {
-    return E_INVALIDARG;
-  }
-  const Format& format = profile_.formats[index];
+  const int position = formatAt(index);
+  if (!isCapturePin(pin) || position < 0) return E_INVALIDARG;
+  const Format& format = profile_.formats[static_cast<size_t>(position)];
   if (dimensions.cx != format.caps.MaxOutputSize.cx ||
       dimensions.cy != format.caps.MaxOutputSize.cy) {
     return E_INVALIDARG;

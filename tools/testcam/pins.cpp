@@ -1,6 +1,7 @@
 // The capture output pin (connection, allocator, stream configuration) and
 // the analog video input pin of the TV card.
 
+#include <cstddef>
 #include <cstring>
 #include <cwchar>
 
@@ -58,6 +59,99 @@ CMediaType analogVideoType() {
 
 #define TESTCAM_FAULT(name) \
   if (filter_->faults().fails(name)) return E_FAIL
+
+std::vector<int> reportedFormats(size_t working, bool malformed) {
+  std::vector<int> order;
+  const size_t broken = malformed ? static_cast<size_t>(kMalformedCapsCount) : 0;
+  for (size_t i = 0; i < working || i < broken; ++i) {
+    if (i < broken) order.push_back(-1 - static_cast<int>(i));
+    if (i < working) order.push_back(static_cast<int>(i));
+  }
+  return order;
+}
+
+namespace {
+
+// Malformed format `kind`, made from the device's first format. Each block
+// is allocated at exactly the size it reports, so that a reader going past
+// its end reads outside the allocation.
+HRESULT malformedFormat(int kind, const Format& model, AM_MEDIA_TYPE** result, BYTE* capsOut) {
+  auto* type = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
+  if (!type) return E_OUTOFMEMORY;
+  std::memset(type, 0, sizeof(AM_MEDIA_TYPE));
+  type->majortype = MEDIATYPE_Video;
+  type->subtype = model.type.subtype;
+  type->bFixedSizeSamples = TRUE;
+  type->lSampleSize = model.type.lSampleSize;
+  VIDEO_STREAM_CONFIG_CAPS caps = model.caps;
+  auto copyHeader = [&](ULONG size) -> bool {
+    type->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(size));
+    if (!type->pbFormat) return false;
+    type->cbFormat = size;
+    const ULONG available = model.type.cbFormat < size ? model.type.cbFormat : size;
+    std::memset(type->pbFormat, 0, size);
+    if (model.type.pbFormat) std::memcpy(type->pbFormat, model.type.pbFormat, available);
+    return true;
+  };
+  bool allocated = true;
+  switch (kind) {
+    case 0:  // the block ends inside the bitmap header
+      type->formattype = FORMAT_VideoInfo;
+      allocated = copyHeader(offsetof(VIDEOINFOHEADER, bmiHeader) + 8);
+      break;
+    case 1:  // no block, but a size that promises one
+      type->formattype = FORMAT_VideoInfo;
+      type->cbFormat = sizeof(VIDEOINFOHEADER);
+      break;
+    case 2:  // no format at all
+      type->formattype = FORMAT_None;
+      break;
+    case 3: {  // an audio format block on a video pin
+      type->formattype = FORMAT_WaveFormatEx;
+      type->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(sizeof(WAVEFORMATEX)));
+      if (!type->pbFormat) {
+        allocated = false;
+        break;
+      }
+      type->cbFormat = sizeof(WAVEFORMATEX);
+      auto* wave = reinterpret_cast<WAVEFORMATEX*>(type->pbFormat);
+      std::memset(wave, 0, sizeof(WAVEFORMATEX));
+      wave->wFormatTag = WAVE_FORMAT_PCM;
+      wave->nChannels = 2;
+      wave->nSamplesPerSec = 44100;
+      wave->wBitsPerSample = 16;
+      wave->nBlockAlign = 4;
+      wave->nAvgBytesPerSec = 44100 * 4;
+      break;
+    }
+    case 4:    // nothing to capture: 0 by 0
+    case 5: {  // a size no buffer could hold
+      type->formattype = FORMAT_VideoInfo;
+      allocated = copyHeader(sizeof(VIDEOINFOHEADER));
+      if (!allocated) break;
+      const LONG size = kind == 4 ? 0 : 0x7FFFFFFF;
+      auto* header = reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat);
+      header->bmiHeader.biWidth = size;
+      header->bmiHeader.biHeight = size;
+      header->bmiHeader.biSizeImage = kind == 4 ? 0 : 0xFFFFFFFF;
+      caps.MaxOutputSize = {size, size};
+      caps.MinOutputSize = {size, size};
+      caps.InputSize = {size, size};
+      break;
+    }
+    default:
+      allocated = false;
+  }
+  if (!allocated) {
+    kivo::DeleteMediaType(type);
+    return E_OUTOFMEMORY;
+  }
+  *result = type;
+  std::memcpy(capsOut, &caps, sizeof(VIDEO_STREAM_CONFIG_CAPS));
+  return S_OK;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // CapturePin
@@ -350,7 +444,8 @@ STDMETHODIMP CapturePin::GetFormat(AM_MEDIA_TYPE** type) {
 STDMETHODIMP CapturePin::GetNumberOfCapabilities(int* count, int* size) {
   TESTCAM_FAULT("IAMStreamConfig.GetNumberOfCapabilities");
   if (!count || !size) return E_POINTER;
-  *count = static_cast<int>(filter_->profile().formats.size());
+  *count = static_cast<int>(
+      reportedFormats(filter_->profile().formats.size(), filter_->faults().malformedCaps).size());
   *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
   return S_OK;
 }
@@ -358,12 +453,16 @@ STDMETHODIMP CapturePin::GetNumberOfCapabilities(int* count, int* size) {
 STDMETHODIMP CapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
   TESTCAM_FAULT("IAMStreamConfig.GetStreamCaps");
   const std::vector<Format>& formats = filter_->profile().formats;
+  const std::vector<int> reported =
+      reportedFormats(formats.size(), filter_->faults().malformedCaps);
   if (index < 0) return E_INVALIDARG;
-  if (index >= static_cast<int>(formats.size())) return S_FALSE;
+  if (index >= static_cast<int>(reported.size())) return S_FALSE;
   if (!type || !caps) return E_POINTER;
-  *type = kivo::CreateMediaType(&formats[index].type);
+  const int entry = reported[static_cast<size_t>(index)];
+  if (entry < 0) return malformedFormat(-entry - 1, formats.front(), type, caps);
+  *type = kivo::CreateMediaType(&formats[static_cast<size_t>(entry)].type);
   if (!*type) return E_OUTOFMEMORY;
-  std::memcpy(caps, &formats[index].caps, sizeof(VIDEO_STREAM_CONFIG_CAPS));
+  std::memcpy(caps, &formats[static_cast<size_t>(entry)].caps, sizeof(VIDEO_STREAM_CONFIG_CAPS));
   return S_OK;
 }
 

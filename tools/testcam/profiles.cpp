@@ -199,17 +199,21 @@ std::vector<DeviceProfile> buildProfiles() {
   analog.vfw = false;
   profiles.push_back(std::move(analog));
 
-  DeviceProfile dalsa;
-  dalsa.personality = Personality::Dalsa;
-  dalsa.clsid = &kDalsaCameraClsid;
-  dalsa.name = kDalsaCameraName;
-  dalsa.number = 3;
-  dalsa.formats =
-      makeFormats({{&MEDIASUBTYPE_RGB24, BI_RGB, 24, 320, 240, false, big}}, AnalogVideo_None);
-  dalsa.videoControl = false;
-  dalsa.analog = false;
-  dalsa.vfw = false;
-  profiles.push_back(std::move(dalsa));
+  // A camera with one RGB24 320x240 format and no settings.
+  auto simpleCamera = [&](const CLSID* clsid, const wchar_t* name, int number) {
+    DeviceProfile camera;
+    camera.personality = Personality::Dalsa;
+    camera.clsid = clsid;
+    camera.name = name;
+    camera.number = number;
+    camera.formats =
+        makeFormats({{&MEDIASUBTYPE_RGB24, BI_RGB, 24, 320, 240, false, big}}, AnalogVideo_None);
+    camera.videoControl = false;
+    camera.analog = false;
+    camera.vfw = false;
+    return camera;
+  };
+  profiles.push_back(simpleCamera(&kDalsaCameraClsid, kDalsaCameraName, 3));
 
   DeviceProfile vfw;
   vfw.personality = Personality::Vfw;
@@ -226,6 +230,11 @@ std::vector<DeviceProfile> buildProfiles() {
   vfw.analog = false;
   vfw.vfw = true;
   profiles.push_back(std::move(vfw));
+
+  // Two simple cameras for hosts' name handling: a friendly name that is
+  // not ASCII, and an empty "DevicePath".
+  profiles.push_back(simpleCamera(&kNonAsciiCameraClsid, kNonAsciiCameraName, 5));
+  profiles.push_back(simpleCamera(&kNoPathCameraClsid, kNoPathCameraName, 6));
   return profiles;
 }
 
@@ -256,6 +265,10 @@ Faults Faults::fromEnvironment() {
     const long n = std::strtol(buffer, &end, 10);
     if (end != buffer && n >= 0) faults.loseAfter = n;
   }
+  length = GetEnvironmentVariableA("KIVO_TESTCAM_MALFORMED_CAPS", buffer, sizeof(buffer));
+  if (length > 0 && length < sizeof(buffer)) faults.malformedCaps = std::strcmp(buffer, "0") != 0;
+  length = GetEnvironmentVariableA("KIVO_TESTCAM_EXCLUSIVE", buffer, sizeof(buffer));
+  if (length > 0 && length < sizeof(buffer)) faults.exclusive = std::strcmp(buffer, "0") != 0;
   length = GetEnvironmentVariableA("KIVO_TESTCAM_FAIL", buffer, sizeof(buffer));
   if (length > 0 && length < sizeof(buffer)) {
     std::string list(buffer, length);

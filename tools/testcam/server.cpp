@@ -127,7 +127,10 @@ HRESULT enterInCategory(IFilterMapper2* mapper, const Registration& entry) {
   CComPtr<IPropertyBag> bag;
   hr = moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag));
   if (FAILED(hr)) return hr;
-  const std::wstring path = std::wstring(kDevicePathPrefix) + std::to_wstring(entry.number);
+  // One device has an empty path, as some drivers of virtual devices write.
+  const std::wstring path = *entry.clsid == kNoPathCameraClsid
+                                ? std::wstring()
+                                : std::wstring(kDevicePathPrefix) + std::to_wstring(entry.number);
   VARIANT value;
   VariantInit(&value);
   value.vt = VT_BSTR;

@@ -38,7 +38,9 @@ extern const GUID kSubtypeI420;
 // Faults a test switches on through the environment.
 struct Faults {
   std::set<std::string> failing;
-  long loseAfter = -1;  // frames before the device is lost; -1 never
+  long loseAfter = -1;         // frames before the device is lost; -1 never
+  bool malformedCaps = false;  // GetStreamCaps also reports broken formats
+  bool exclusive = false;      // one stream at a time per device
 
   static Faults fromEnvironment();
   bool fails(const char* method) const { return !failing.empty() && failing.count(method) != 0; }
@@ -73,6 +75,12 @@ struct DeviceProfile {
   bool analog;
   bool vfw;
 };
+
+// What IAMStreamConfig::GetStreamCaps reports at each index: a position in
+// the profile's formats, or -1 - k for malformed format k. With the
+// malformed-caps fault, malformed and working formats alternate until either
+// list ends; IAMVideoControl takes the same indexes.
+std::vector<int> reportedFormats(size_t working, bool malformed);
 
 // The working devices, in registration order.
 const std::vector<DeviceProfile>& deviceProfiles();
@@ -297,6 +305,12 @@ class CaptureFilter final : public IBaseFilter,
   // For the pins and the parts.
   const DeviceProfile& profile() const { return profile_; }
   const Faults& faults() const { return faults_; }
+  // The profile's format at an index of the reported format list; -1 for a
+  // malformed format or an index outside the list.
+  int formatAt(LONG index) const;
+  // With the exclusive fault, takes the device before a stream starts:
+  // HRESULT_FROM_WIN32(ERROR_BUSY) while another filter streams from it.
+  HRESULT claimForStream();
   std::recursive_mutex& lock() { return lock_; }
   FILTER_STATE state() const { return state_; }
   CapturePin& capturePin() { return *capturePin_; }
@@ -390,6 +404,7 @@ class CaptureFilter final : public IBaseFilter,
   HANDLE wakeEvent_ = nullptr;
   std::atomic<bool> running_{false};
   std::atomic<bool> lost_{false};
+  bool claimed_ = false;  // this filter holds its exclusive device (transitions only)
   std::atomic<LONGLONG> measuredInterval_{0};
   uint32_t frameCounter_ = 0;   // streaming thread only
   bool sendMediaType_ = false;  // streaming thread only

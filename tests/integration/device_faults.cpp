@@ -1,0 +1,318 @@
+// A host's VideoCaptureGraph when things go wrong on the device side: the
+// device is lost while streaming, the host's callback throws, blocks or is
+// replaced, the graph goes while running, two graphs share a device (one
+// that allows it, and one that serves one stream at a time), and selections
+// fall outside the lists.
+
+#include <kivo/video_inputs.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+
+#include "support/scoped_value.h"
+#include "testcam_ids.h"
+#include "video_capture_host.h"
+
+namespace kivo::test {
+namespace {
+
+using std::chrono::milliseconds;
+
+// How long a test watches for frames that must not come.
+constexpr milliseconds kQuiet(400);
+
+// A graph on the USB camera set to YUY2 160x120 at 30 frames per second.
+std::unique_ptr<VideoCaptureGraph> smallGraph(const FilterEnums& devices, IMediaCB* callback) {
+  VideoCaptureFilter* device = findDevice(devices, kUsbCamera);
+  if (!device) return nullptr;
+  std::unique_ptr<VideoCaptureGraph> graph(new VideoCaptureGraph(device, 0));
+  graph->setMediaCB(callback);
+  if (graph->render(false) != S_OK) return nullptr;
+  graph->setSelectedCapID(graph->lookupCapIDByName("YUY2_160x120"));
+  return graph;
+}
+
+// Polls isDeviceLost while making sure no frame beyond `frames` arrives.
+bool waitForLoss(VideoCaptureGraph& graph, FrameLog& log, long frames) {
+  const auto deadline = std::chrono::steady_clock::now() + kFrameWait;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (graph.isDeviceLost()) return true;
+    if (log.frames.waitFor(frames + 1, milliseconds(50))) return false;
+  }
+  return false;
+}
+
+using DeviceLoss = TestCameraTest;
+
+TEST_F(DeviceLoss, IsReportedAfterEveryFrameBeforeItWasDelivered) {
+  auto log = std::make_shared<FrameLog>();
+  std::unique_ptr<VideoCaptureGraph> graph;
+  {
+    ScopedEnvironment lose(testcam::kLoseAfterVariable, L"5");
+    graph = smallGraph(*devices_, new FrameCollector(log));  // binds the device anew
+  }
+  ASSERT_NE(graph, nullptr);
+  EXPECT_FALSE(graph->isDeviceLost());
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(log->frames.waitFor(5, kFrameWait));
+  ASSERT_TRUE(waitForLoss(*graph, *log, 5));
+  EXPECT_THAT(log->countersSeen(), ::testing::ElementsAre(0, 1, 2, 3, 4));
+
+  // The graph still counts as running; stopping it works and the loss stays
+  // reported until the graph is built again.
+  EXPECT_TRUE(graph->isRunning());
+  EXPECT_TRUE(graph->isDeviceLost());
+  EXPECT_EQ(graph->stop(), S_OK);
+  EXPECT_TRUE(graph->isDeviceLost());
+  EXPECT_FALSE(log->frames.waitFor(6, kQuiet));
+
+  // A restart builds a new graph on the same device object: the Test Camera
+  // numbers frames from 0 again and loses itself after five more.
+  ASSERT_EQ(graph->start(false), S_OK);
+  EXPECT_FALSE(graph->isDeviceLost());
+  ASSERT_TRUE(log->frames.waitFor(10, kFrameWait));
+  ASSERT_TRUE(waitForLoss(*graph, *log, 10));
+  EXPECT_THAT(log->countersSeen(), ::testing::ElementsAre(0, 1, 2, 3, 4, 0, 1, 2, 3, 4));
+
+  // Reset while the lost graph runs: the callback goes, the answer too.
+  graph->reset();
+  EXPECT_FALSE(graph->isDeviceLost());
+  EXPECT_FALSE(graph->isRunning());
+  EXPECT_EQ(log->destroyed.count(), 1);
+  graph.reset();
+  EXPECT_EQ(log->frameCount(), 10u);
+
+  // A new graph on a device created without the fault captures again.
+  auto healthyLog = std::make_shared<FrameLog>();
+  graph = smallGraph(*devices_, new FrameCollector(healthyLog));
+  ASSERT_NE(graph, nullptr);
+  ASSERT_EQ(graph->start(false), S_OK);
+  EXPECT_TRUE(healthyLog->frames.waitFor(8, kFrameWait));
+  EXPECT_FALSE(graph->isDeviceLost());
+  EXPECT_EQ(graph->stop(), S_OK);
+}
+
+TEST_F(DeviceLoss, ALostGraphIsDestroyedWhileRunning) {
+  auto log = std::make_shared<FrameLog>();
+  std::unique_ptr<VideoCaptureGraph> graph;
+  {
+    ScopedEnvironment lose(testcam::kLoseAfterVariable, L"2");
+    graph = smallGraph(*devices_, new FrameCollector(log));
+  }
+  ASSERT_NE(graph, nullptr);
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(waitForLoss(*graph, *log, 2));
+  graph.reset();
+  EXPECT_EQ(log->destroyed.count(), 1);
+  EXPECT_EQ(log->frameCount(), 2u);
+}
+
+// A host callback that misbehaves on purpose; what it saw goes to a log
+// that outlives it.
+struct Behaviour {
+  std::atomic<int> throwEvery{0};           // throw on every n-th frame; 0 never
+  std::atomic<DWORD> blockMilliseconds{0};  // block in the first frame this long
+  std::atomic<bool> inside{false};          // a call is in progress
+  EventCounter entered;
+};
+
+class UnrulyCallback : public FrameCollector {
+ public:
+  UnrulyCallback(std::shared_ptr<FrameLog> log, std::shared_ptr<Behaviour> behaviour)
+      : FrameCollector(std::move(log)), behaviour_(std::move(behaviour)) {}
+
+  long processSample(double sampleTime, IMediaSample* sample) override {
+    behaviour_->inside = true;
+    behaviour_->entered.add();
+    const long calls = behaviour_->entered.count();
+    FrameCollector::processSample(sampleTime, sample);
+    if (calls == 1 && behaviour_->blockMilliseconds > 0) {
+      // A host busy with its frame: nothing will signal this event.
+      HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+      WaitForSingleObject(never, behaviour_->blockMilliseconds);
+      CloseHandle(never);
+    }
+    behaviour_->inside = false;
+    const int every = behaviour_->throwEvery;
+    if (every > 0 && calls % every == 0) throw std::runtime_error("host failure");
+    return S_OK;
+  }
+
+ private:
+  std::shared_ptr<Behaviour> behaviour_;
+};
+
+using HostFaults = TestCameraTest;
+
+TEST_F(HostFaults, AThrowingCallbackDoesNotStopTheStream) {
+  auto log = std::make_shared<FrameLog>();
+  auto behaviour = std::make_shared<Behaviour>();
+  behaviour->throwEvery = 2;
+  auto graph = smallGraph(*devices_, new UnrulyCallback(log, behaviour));
+  ASSERT_NE(graph, nullptr);
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(log->frames.waitFor(10, kFrameWait)) << log->frames.count() << " frames";
+  EXPECT_TRUE(graph->isRunning());
+  EXPECT_FALSE(graph->isDeviceLost());
+  EXPECT_EQ(graph->stop(), S_OK);
+  const std::vector<uint32_t> counters = log->countersSeen();
+  for (size_t i = 0; i < counters.size(); ++i) EXPECT_EQ(counters[i], i);
+}
+
+TEST_F(HostFaults, StopWaitsForABlockedCallbackAndNothingFollows) {
+  auto log = std::make_shared<FrameLog>();
+  auto behaviour = std::make_shared<Behaviour>();
+  behaviour->blockMilliseconds = 1500;
+  auto graph = smallGraph(*devices_, new UnrulyCallback(log, behaviour));
+  ASSERT_NE(graph, nullptr);
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(behaviour->entered.waitFor(1, kFrameWait));
+
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(graph->stop(), S_OK);
+  const auto took = std::chrono::steady_clock::now() - before;
+  EXPECT_LT(took, std::chrono::seconds(10));
+  EXPECT_FALSE(behaviour->inside);  // the blocked call ended before Stop returned
+  const long calls = behaviour->entered.count();
+  EXPECT_FALSE(behaviour->entered.waitFor(calls + 1, kQuiet));
+}
+
+TEST_F(HostFaults, AReplacedCallbackIsNeverCalledAfterTheNextStart) {
+  auto firstLog = std::make_shared<FrameLog>();
+  auto secondLog = std::make_shared<FrameLog>();
+  IMediaCB* first = new FrameCollector(firstLog);
+  auto graph = smallGraph(*devices_, first);
+  ASSERT_NE(graph, nullptr);
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(firstLog->frames.waitFor(2, kFrameWait));
+
+  // Stored while running: the running graph keeps the first one until it is
+  // built again.
+  graph->setMediaCB(new FrameCollector(secondLog));
+  EXPECT_EQ(graph->stop(), S_OK);
+  ASSERT_EQ(graph->start(false), S_OK);
+  const long firstCount = firstLog->frames.count();
+  ASSERT_TRUE(secondLog->frames.waitFor(5, kFrameWait));
+  EXPECT_EQ(firstLog->frames.count(), firstCount);
+  EXPECT_EQ(secondLog->countersSeen().front(), 0u);
+
+  // The replaced callback is the host's to dispose of; the graph destroys
+  // only the one it holds.
+  graph.reset();
+  EXPECT_EQ(firstLog->destroyed.count(), 0);
+  EXPECT_EQ(secondLog->destroyed.count(), 1);
+  first->destroy();
+}
+
+TEST_F(HostFaults, AGraphDestroyedWhileRunningRetiresItsCallback) {
+  auto log = std::make_shared<FrameLog>();
+  auto graph = smallGraph(*devices_, new FrameCollector(log));
+  ASSERT_NE(graph, nullptr);
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(log->frames.waitFor(3, kFrameWait));
+  graph.reset();
+  EXPECT_EQ(log->destroyed.count(), 1);
+  const long frames = log->frames.count();
+  EXPECT_FALSE(log->frames.waitFor(frames + 1, kQuiet));
+}
+
+// Two graphs each bind the device moniker, so each has a device object of
+// its own. By default the Test Camera, like a virtual camera, serves every
+// object it creates: both graphs stream side by side, each numbering its own
+// frames.
+TEST_F(HostFaults, TwoGraphsOnOneDeviceEachStream) {
+  auto firstLog = std::make_shared<FrameLog>();
+  auto secondLog = std::make_shared<FrameLog>();
+  auto first = smallGraph(*devices_, new FrameCollector(firstLog));
+  auto second = smallGraph(*devices_, new FrameCollector(secondLog));
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  ASSERT_EQ(first->start(false), S_OK);
+  ASSERT_EQ(second->start(false), S_OK);
+  EXPECT_TRUE(firstLog->frames.waitFor(5, kFrameWait));
+  EXPECT_TRUE(secondLog->frames.waitFor(5, kFrameWait));
+  EXPECT_EQ(first->stop(), S_OK);
+  // The other graph goes on alone.
+  const long secondCount = secondLog->frames.count();
+  EXPECT_TRUE(secondLog->frames.waitFor(secondCount + 3, kFrameWait));
+  EXPECT_EQ(second->stop(), S_OK);
+  EXPECT_EQ(secondLog->countersSeen().front(), 0u);
+  EXPECT_EQ(firstLog->countersSeen().front(), 0u);
+}
+
+// A camera that serves one stream at a time (as real ones do) refuses the
+// second graph's start with its status; the second graph is left stopped
+// and starts once the first one has stopped.
+TEST_F(HostFaults, ASecondGraphOnAnExclusiveDeviceFailsToStart) {
+  auto firstLog = std::make_shared<FrameLog>();
+  auto secondLog = std::make_shared<FrameLog>();
+  std::unique_ptr<VideoCaptureGraph> first;
+  std::unique_ptr<VideoCaptureGraph> second;
+  {
+    ScopedEnvironment exclusive(testcam::kExclusiveVariable, L"1");
+    first = smallGraph(*devices_, new FrameCollector(firstLog));
+    second = smallGraph(*devices_, new FrameCollector(secondLog));
+  }
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  ASSERT_EQ(first->start(false), S_OK);
+  EXPECT_EQ(second->start(false), HRESULT_FROM_WIN32(ERROR_BUSY));
+  EXPECT_FALSE(second->isRunning());
+  EXPECT_TRUE(second->isRendered());
+  EXPECT_EQ(second->stop(), S_OK);
+  const long firstCount = firstLog->frames.count();
+  EXPECT_TRUE(firstLog->frames.waitFor(firstCount + 3, kFrameWait));
+  EXPECT_EQ(secondLog->frames.count(), 0);
+
+  EXPECT_EQ(first->stop(), S_OK);
+  ASSERT_EQ(second->start(false), S_OK);
+  EXPECT_TRUE(secondLog->frames.waitFor(3, kFrameWait));
+  EXPECT_EQ(first->start(false), HRESULT_FROM_WIN32(ERROR_BUSY));
+  second.reset();  // destruction while streaming frees the device too
+  ASSERT_EQ(first->start(false), S_OK);
+  EXPECT_EQ(first->stop(), S_OK);
+}
+
+TEST_F(HostFaults, SelectionsOutsideTheListsChangeNothing) {
+  auto log = std::make_shared<FrameLog>();
+  VideoCaptureFilter* analog = findDevice(*devices_, kAnalogCamera);
+  ASSERT_NE(analog, nullptr);
+  VideoCaptureGraph graph(analog, 0);
+  graph.setMediaCB(new FrameCollector(log));
+  ASSERT_EQ(graph.render(false), S_OK);
+  const int rgb = graph.lookupCapIDByName("RGB24_640x480");
+  ASSERT_GT(rgb, 0);
+  graph.setSelectedCapID(rgb);
+  ASSERT_EQ(graph.start(false), S_OK);
+  ASSERT_TRUE(log->frames.waitFor(2, kFrameWait));
+
+  // While running: format positions past either end, inputs that are not
+  // there.
+  const int formats = graph.getVideoCapabilities()->getNumberOfCapabilities();
+  for (int position : {-2, formats, 1 << 30, -(1 << 30)}) graph.setSelectedCapID(position);
+  EXPECT_EQ(graph.getVideoCapabilities()->getNumberOfCapabilities(), formats);
+  VideoInputs* inputs = graph.getVideoInputs();
+  ASSERT_NE(inputs, nullptr);
+  ASSERT_GT(inputs->getNumberOfInputs(), 0u);
+  const int input = inputs->getSelectedInput();
+  const int count = static_cast<int>(inputs->getNumberOfInputs());
+  for (int index : {-1, -2, count, 1 << 30}) EXPECT_EQ(inputs->setSelectedInput(index), E_FAIL);
+  EXPECT_EQ(inputs->getSelectedInput(), input);
+
+  // The graph still runs, and a rebuild captures in the same format.
+  const long before = log->frames.count();
+  EXPECT_TRUE(log->frames.waitFor(before + 2, kFrameWait));
+  EXPECT_EQ(graph.stop(), S_OK);
+  ASSERT_EQ(graph.start(false), S_OK);
+  const long again = log->frames.count();
+  EXPECT_TRUE(log->frames.waitFor(again + 2, kFrameWait));
+  EXPECT_EQ(graph.stop(), S_OK);
+  const Connected connected = connectedFormat(graph);
+  EXPECT_EQ(connected.subtype, MEDIASUBTYPE_RGB24);
+  EXPECT_EQ(connected.width, 640);
+  EXPECT_EQ(log->sizesSeen().back(), 640 * 480 * 3);
+}
+
+}  // namespace
+}  // namespace kivo::test

@@ -1,0 +1,67 @@
+// A graph used on a thread that never initialised COM. kivo does not
+// initialise COM on a host's thread (that would choose the thread's
+// apartment for the host): such a graph cannot be built, and says so with
+// COM's status instead of failing later or crashing.
+//
+// A program of its own: no other test may have left a multithreaded
+// apartment behind, which a thread without COM would join implicitly.
+
+#include <thread>
+
+#include "video_capture_host.h"
+
+namespace kivo::test {
+namespace {
+
+TEST(DeviceWithoutCom, RenderAndStartFailWithComNotInitialised) {
+  // The devices are listed in a single-threaded apartment, so that no
+  // multithreaded one exists while the other thread works.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(SUCCEEDED(com));
+  {
+    FilterEnums devices;
+    VideoCaptureFilter* usb = findDevice(devices, kUsbCamera);
+    if (!usb) {
+      CoUninitialize();
+      GTEST_SKIP() << "the KIVO Test Camera is not registered";
+    }
+    auto log = std::make_shared<FrameLog>();
+    HRESULT rendered = S_OK;
+    HRESULT started = S_OK;
+    bool anyState = true;
+    std::thread worker([&] {
+      VideoCaptureGraph graph(usb, 0);
+      graph.setMediaCB(new FrameCollector(log));
+      rendered = graph.render(false);
+      started = graph.start(false);
+      anyState = graph.isRendered() || graph.isRunning() || graph.isDeviceLost() ||
+                 graph.getVideoCapabilities() != nullptr;
+      EXPECT_EQ(graph.stop(), S_OK);
+      CMediaType type;
+      EXPECT_EQ(graph.getSampleGrabberMediaType(type), E_FAIL);
+    });
+    worker.join();
+    EXPECT_EQ(rendered, CO_E_NOTINITIALIZED);
+    EXPECT_EQ(started, CO_E_NOTINITIALIZED);
+    EXPECT_FALSE(anyState);
+    EXPECT_EQ(log->destroyed.count(), 1);  // the graph's destruction disposed of it
+    EXPECT_EQ(log->frameCount(), 0u);
+
+    // The same device captures on a thread that initialised COM.
+    std::thread healthy([&] {
+      ComScope scope;
+      ASSERT_TRUE(SUCCEEDED(scope.status()));
+      auto frames = std::make_shared<FrameLog>();
+      VideoCaptureGraph graph(usb, 0);
+      graph.setMediaCB(new FrameCollector(frames));
+      ASSERT_EQ(graph.start(false), S_OK);
+      EXPECT_TRUE(frames->frames.waitFor(2, kFrameWait));
+      EXPECT_EQ(graph.stop(), S_OK);
+    });
+    healthy.join();
+  }
+  CoUninitialize();
+}
+
+}  // namespace
+}  // namespace kivo::test
