@@ -59,10 +59,10 @@ long VideoCaptureGraph::setFrameRate(LONGLONG interval, bool validate) {
 
   VideoCapability* capability = selectedCapability();
   if (!capability) return E_FAIL;
+  VIDEOINFOHEADER* header = capability->header();
+  if (!header) return E_FAIL;
+  header->AvgTimePerFrame = interval;
   AM_MEDIA_TYPE* mediaType = const_cast<AM_MEDIA_TYPE*>(capability->getMediaType());
-  if (!mediaType || !mediaType->pbFormat || mediaType->cbFormat < sizeof(VIDEOINFOHEADER))
-    return E_FAIL;
-  reinterpret_cast<VIDEOINFOHEADER*>(mediaType->pbFormat)->AvgTimePerFrame = interval;
 
   if (!isRunning()) return S_OK;
 

@@ -187,7 +187,9 @@ HRESULT VideoCaptureGraph::renderMediaSection() {
   CComPtr<ICaptureGraphBuilder2> builder = getGraphBuilder2();
   if (!builder) return E_UNEXPECTED;
 
-  if (VideoCapability* capability = selectedCapability()) {
+  VideoCapability* capability = selectedCapability();
+  // A capability whose media type could not be copied has nothing to apply.
+  if (capability && capability->getMediaType()) {
     AM_MEDIA_TYPE* mediaType = const_cast<AM_MEDIA_TYPE*>(capability->getMediaType());
     if (IsEqualGUID(mediaType->subtype, kZeroFourccSubtype))
       mediaType->subtype = MEDIASUBTYPE_RGB24;

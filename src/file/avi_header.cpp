@@ -19,10 +19,15 @@ DWORD readDword(const BYTE* at) {
 
 bool isCode(const BYTE* at, const char* code) { return std::memcmp(at, code, 4) == 0; }
 
+// A stream's format sits three lists deep (hdrl, strl); a file nesting
+// lists deeper than this is not a header to read, and the bound keeps a
+// crafted file from exhausting the stack.
+const int kMaxListDepth = 8;
+
 // Walks the chunks in [begin, end): stream headers ("strh") tell the stream
 // type, and the format chunk ("strf") that follows a video stream header
 // holds its BITMAPINFOHEADER.
-DWORD findVideoCompression(const BYTE* begin, const BYTE* end) {
+DWORD findVideoCompression(const BYTE* begin, const BYTE* end, int depth) {
   bool videoStream = false;
   const BYTE* at = begin;
   while (end - at >= 8) {
@@ -30,7 +35,8 @@ DWORD findVideoCompression(const BYTE* begin, const BYTE* end) {
     const BYTE* body = at + 8;
     if (size > static_cast<DWORD>(end - body)) break;
     if (isCode(at, "LIST") && size >= 4) {
-      const DWORD found = findVideoCompression(body + 4, body + size);
+      if (depth >= kMaxListDepth) break;
+      const DWORD found = findVideoCompression(body + 4, body + size, depth + 1);
       if (found) return found;
     } else if (isCode(at, "strh") && size >= 4) {
       videoStream = isCode(body, "vids");
@@ -39,6 +45,9 @@ DWORD findVideoCompression(const BYTE* begin, const BYTE* end) {
       std::memcpy(&header, body, sizeof(header));
       return header.biCompression;
     }
+    // Chunks are padded to an even size; the pad of the last one may be
+    // missing.
+    if ((size & 1) && size == static_cast<DWORD>(end - body)) break;
     at = body + size + (size & 1);
   }
   return 0;
@@ -79,7 +88,7 @@ bool isAviHead(const FileHead& head) {
 DWORD readAviVideoCompression(const std::wstring& fileName) {
   const FileHead head = readFileHead(fileName);
   if (!isAviHead(head)) return 0;
-  return findVideoCompression(head.bytes.data() + 12, head.bytes.data() + head.bytes.size());
+  return findVideoCompression(head.bytes.data() + 12, head.bytes.data() + head.bytes.size(), 0);
 }
 
 bool isAviCutBeforeItsData(const std::wstring& fileName) {

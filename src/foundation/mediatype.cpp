@@ -105,9 +105,12 @@ CMediaType& CMediaType::operator=(const CMediaType& source) {
 }
 
 bool CMediaType::operator==(const CMediaType& other) const {
-  return majortype == other.majortype && subtype == other.subtype &&
-         formattype == other.formattype && cbFormat == other.cbFormat &&
-         (cbFormat == 0 || std::memcmp(pbFormat, other.pbFormat, cbFormat) == 0);
+  if (majortype != other.majortype || subtype != other.subtype || formattype != other.formattype ||
+      cbFormat != other.cbFormat)
+    return false;
+  // A type filled in by another component may state a size without a block.
+  if (cbFormat == 0 || pbFormat == other.pbFormat) return true;
+  return pbFormat && other.pbFormat && std::memcmp(pbFormat, other.pbFormat, cbFormat) == 0;
 }
 
 bool CMediaType::operator!=(const CMediaType& other) const { return !(*this == other); }

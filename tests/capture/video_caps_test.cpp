@@ -4,6 +4,7 @@
 #include <dvdmedia.h>
 
 #include "capture/fourcc.h"
+#include "caps_access.h"
 #include "support/com_fake.h"
 #include "support/mocks/iamstreamconfig.h"
 #include "support/mocks/ienummediatypes.h"
@@ -16,35 +17,6 @@
 #include <vector>
 
 namespace kivo {
-
-template <>
-struct TestAccess<VideoCapability> {
-  static VideoCapability make(const AM_MEDIA_TYPE* type, int id,
-                              const VIDEO_STREAM_CONFIG_CAPS* caps) {
-    return VideoCapability(type, id, caps);
-  }
-  static const AM_MEDIA_TYPE* mediaType(const VideoCapability& c) { return c.getMediaType(); }
-};
-
-template <>
-struct TestAccess<VideoCaps> {
-  static std::unique_ptr<VideoCaps> make() { return std::unique_ptr<VideoCaps>(new VideoCaps()); }
-  static void initialize(VideoCaps& caps, IPin* pin) { caps.initialize(CComPtr<IPin>(pin)); }
-  static void add(VideoCaps& caps, const AM_MEDIA_TYPE* type, int id,
-                  const VIDEO_STREAM_CONFIG_CAPS* c) {
-    caps.addCapability(type, id, c);
-  }
-  static bool valid(const VideoCaps& caps, const AM_MEDIA_TYPE* type) {
-    return caps.isValidMedia(type);
-  }
-  static int selected(const VideoCaps& caps) { return caps.getSelectedCapID(); }
-  static void select(VideoCaps& caps, int position) { caps.setSelectedCapID(position); }
-  static const VideoCapability* selectedCapability(const VideoCaps& caps) {
-    return caps.getSelectedCapability();
-  }
-  static void destroy(VideoCaps& caps) { caps.destroy(); }
-  static IPin* pin(const VideoCaps& caps) { return caps.pin; }
-};
 
 namespace {
 

@@ -134,6 +134,33 @@ TEST(AviHeader, TheFirstVideoStreamsCompressionIsRead) {
   for (const std::wstring& path : {video, audio, shortFormat, cut}) DeleteFileW(path.c_str());
 }
 
+TEST(AviHeader, DeeplyNestedListsAreNotFollowed) {
+  // Lists nested 80000 deep, each holding the next: walking them all would
+  // take a stack frame per list.
+  const int depth = 80000;
+  std::vector<char> file(12 + static_cast<size_t>(depth) * 12);
+  std::memcpy(file.data(), "RIFF", 4);
+  std::memcpy(file.data() + 8, "AVI ", 4);
+  for (int level = 0; level < depth; ++level) {
+    char* at = file.data() + 12 + static_cast<size_t>(level) * 12;
+    const DWORD size = static_cast<DWORD>((depth - level) * 12 - 8);
+    std::memcpy(at, "LIST", 4);
+    std::memcpy(at + 4, &size, 4);
+    std::memcpy(at + 8, "hdrl", 4);
+  }
+  const std::wstring nested = writeTemporary(file);
+  EXPECT_EQ(readAviVideoCompression(nested), 0u);
+  DeleteFileW(nested.c_str());
+
+  // The usual depth is read, also with an odd-sized last chunk whose pad
+  // byte is missing.
+  const DWORD divx = MAKEFOURCC('D', 'I', 'V', 'X');
+  std::vector<char> odd = aviHeader("vids", divx, 41);
+  const std::wstring oddPath = writeTemporary(odd);
+  EXPECT_EQ(readAviVideoCompression(oddPath), divx);
+  DeleteFileW(oddPath.c_str());
+}
+
 // The header above followed by a data list of `dataBytes` bytes, of which
 // only the first `written` are in the file.
 std::vector<char> aviWithData(DWORD dataBytes, DWORD written) {

@@ -51,4 +51,95 @@ head -c 4000 "$out/rgb24_160x120_10fps_20f.avi" >"$out/truncated.avi"
 head -c 65536 /dev/urandom >"$out/random.avi"
 cp "$out/rgb24_160x120_10fps_20f.avi" "$out/vidéo_ünïcode.avi"
 
+# Files whose headers lie, for the file fault tests. patch FILE CHUNK OFFSET
+# VALUE writes VALUE as a little-endian 32-bit number OFFSET bytes into the
+# data of the first chunk (or list) whose four-character id is CHUNK.
+patch() {
+  python3 - "$@" <<'PY'
+import struct, sys
+path, chunk, offset, value = sys.argv[1], sys.argv[2].encode(), int(sys.argv[3]), int(sys.argv[4], 0)
+data = bytearray(open(path, "rb").read())
+found = data.find(chunk)
+if found < 0:
+    sys.exit("make-media.sh: no chunk " + sys.argv[2] + " in " + path)
+at = found + 8 + offset
+data[at:at + 4] = struct.pack("<I", value & 0xFFFFFFFF)
+open(path, "wb").write(bytes(data))
+PY
+}
+good=$out/rgb24_160x120_10fps_20f.avi
+# An RGB24 header over frame data that are the bytes of an MJPG stream.
+make mjpg_160x120.avi -f lavfi -i testsrc=size=160x120:rate=10 -frames:v 20 -c:v mjpeg
+python3 - "$good" "$out/mjpg_160x120.avi" "$out/rgb24_header_mjpg_body.avi" <<'PY'
+import sys
+good, other, target = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read(), sys.argv[3]
+start = good.find(b"movi") + 4
+body = other[other.find(b"movi") + 4:]
+body = (body * (len(good) // len(body) + 1))[:len(good) - start]
+open(target, "wb").write(good[:start] + body)
+PY
+# An MJPG header whose frames are raw RGB24 rows: the decoder sees no JPEG.
+python3 - "$out/mjpg_160x120.avi" "$good" "$out/mjpg_header_rgb24_body.avi" <<'PY'
+import sys
+mjpg, raw, target = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read(), sys.argv[3]
+start = mjpg.find(b"movi") + 4
+body = raw[raw.find(b"movi") + 4:]
+body = (body * (len(mjpg) // len(body) + 1))[:len(mjpg) - start]
+open(target, "wb").write(mjpg[:start] + body)
+PY
+# Enormous declared frame counts, and an enormous frame size.
+cp "$good" "$out/huge_frame_count.avi"
+patch "$out/huge_frame_count.avi" avih 16 0x7FFFFFF0
+patch "$out/huge_frame_count.avi" strh 32 0x7FFFFFF0
+cp "$good" "$out/huge_frame_size.avi"
+patch "$out/huge_frame_size.avi" avih 32 0x7FFFFFF
+patch "$out/huge_frame_size.avi" avih 36 0x7FFFFFF
+patch "$out/huge_frame_size.avi" strf 4 0x7FFFFFF
+patch "$out/huge_frame_size.avi" strf 8 0x7FFFFFF
+patch "$out/huge_frame_size.avi" strf 20 0xFFFFFFF0
+# WAVE files: a data size far beyond the file, a header claiming 8 channels
+# of 32-bit samples at 192 kHz over 16-bit mono data, an MPEG audio tag over
+# PCM data, and empty, truncated and random files.
+wave=$out/tone_44100_1s.wav
+cp "$wave" "$out/huge_data_size.wav"
+patch "$out/huge_data_size.wav" RIFF -4 0xFFFFFFF0
+patch "$out/huge_data_size.wav" data 0 0xFFFFFFE0
+python3 - "$wave" "$out/wrong_wave_format.wav" "$out/mp3_tag_pcm_body.wav" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+fmt = data.find(b"fmt ") + 8
+wrong = bytearray(data)
+struct.pack_into("<HHIIHH", wrong, fmt, 1, 8, 192000, 192000 * 32, 32, 32)
+open(sys.argv[2], "wb").write(bytes(wrong))
+tagged = bytearray(data)
+struct.pack_into("<H", tagged, fmt, 0x0055)
+open(sys.argv[3], "wb").write(bytes(tagged))
+PY
+: >"$out/empty.wav"
+head -c 30 "$wave" >"$out/truncated_header.wav"
+head -c 20000 "$wave" >"$out/truncated.wav"
+head -c 65536 /dev/urandom >"$out/random.wav"
+head -c 100 "$good" >"$out/truncated_header.avi"
+# RIFF lists nested 80000 deep where the header list belongs.
+python3 - "$out/deep_lists.avi" <<'PY'
+import struct, sys
+depth = 80000
+data = bytearray(b"RIFF" + struct.pack("<I", depth * 12 + 4) + b"AVI ")
+for level in range(depth):
+    data += b"LIST" + struct.pack("<I", (depth - level) * 12 - 8) + b"hdrl"
+open(sys.argv[1], "wb").write(bytes(data))
+PY
+# A folder named like a media file.
+rm -rf "$out/a_folder.avi"
+mkdir -p "$out/a_folder.avi"
+# A good file at a path longer than MAX_PATH (260), in nested folders, and
+# one whose folder and name are written in several scripts.
+long=$out/long_path
+rm -rf "$long"
+for i in 1 2 3 4 5 6; do long=$long/folder_${i}_with_a_rather_long_name_for_nesting_xxxxxxxx; done
+mkdir -p "$long"
+cp "$good" "$long/video_at_a_path_longer_than_max_path.avi"
+mkdir -p "$out/каталог_目录"
+cp "$good" "$out/каталог_目录/映像_кадр_ßø.avi"
+
 echo "make-media.sh: media files written to $out"
