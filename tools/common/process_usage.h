@@ -8,8 +8,9 @@
 // Wine 8 answers GetProcessHandleCount with 0 and leaves
 // PROCESS_MEMORY_COUNTERS_EX::PrivateUsage at 0. A process always holds
 // handles and private memory, so a 0 means "not told": the handles are then
-// counted by asking GetHandleInformation about every handle value of the
-// table's first 64K (valid handles are multiples of 4), and the private
+// counted by asking GetHandleInformation about every handle value (valid
+// ones are multiples of 4; a new handle takes the lowest free value, so the
+// walk ends after 4096 invalid values in a row), and the private
 // memory is the sum of the committed private regions that VirtualQuery
 // walks. The `*Source` fields say which way each figure was read.
 
@@ -53,12 +54,18 @@ struct ProcessUsage {
     return usage;
   }
 
-  // The valid handle values below 65536.
+  // The valid handle values, up to 4096 invalid ones in a row.
   static long probeHandles() {
     long count = 0;
-    for (ULONG_PTR value = 4; value < 65536; value += 4) {
+    long invalidInARow = 0;
+    for (ULONG_PTR value = 4; invalidInARow < 4096; value += 4) {
       DWORD flags = 0;
-      if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+      if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
+        ++count;
+        invalidInARow = 0;
+      } else {
+        ++invalidInARow;
+      }
     }
     return count;
   }

@@ -41,6 +41,7 @@
 #include <kivo/video_capture_graph.h>
 
 #include "common/frame_counter.h"
+#include "common/hand_built_graph.h"
 #include "common/process_usage.h"
 
 #include <algorithm>
@@ -52,9 +53,10 @@
 #include <string>
 #include <vector>
 
-using kivo::CComPtr;
 using kivo::tools::CountingCallback;
 using kivo::tools::FrameCounter;
+using kivo::tools::HandBuiltGraph;
+using kivo::tools::PlainCallback;
 using kivo::tools::ProcessUsage;
 using Clock = std::chrono::steady_clock;
 
@@ -108,31 +110,6 @@ void usageJson(const char* name, const ProcessUsage& usage) {
 
 // --- file reading --------------------------------------------------------
 
-// The hand-built graph's callback: the platform's own interface, nothing of
-// kivo's.
-class PlainCallback : public ISampleGrabberCB {
- public:
-  explicit PlainCallback(FrameCounter* counter) : counter_(counter) {}
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IUnknown || iid == IID_ISampleGrabberCB) {
-      *object = this;
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP SampleCB(double, IMediaSample*) override {
-    counter_->add();
-    return S_OK;
-  }
-  STDMETHODIMP BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
-
- private:
-  FrameCounter* counter_;
-};
-
 struct Reading {
   long frames = 0;
   double seconds = 0.0;
@@ -155,50 +132,6 @@ Reading readWithKivo(const std::wstring& file) {
   reading.frames = counter.frames();
   return reading;
 }
-
-// The graph that FileCaptureGraph builds, built by hand with plain COM.
-struct HandBuiltGraph {
-  CComPtr<IGraphBuilder> graph;
-  CComPtr<ICaptureGraphBuilder2> builder;
-  CComPtr<IBaseFilter> source, grabberFilter, sink;
-  CComPtr<ISampleGrabber> grabber;
-  CComPtr<IMediaControl> control;
-  CComPtr<IMediaEvent> events;
-
-  bool build(const std::wstring& file, ISampleGrabberCB* callback) {
-    if (FAILED(graph.CoCreateInstance(CLSID_FilterGraph)) ||
-        FAILED(builder.CoCreateInstance(CLSID_CaptureGraphBuilder2)) ||
-        FAILED(builder->SetFiltergraph(graph)) ||
-        FAILED(graph->AddSourceFilter(file.c_str(), L"Source", &source)) ||
-        FAILED(grabberFilter.CoCreateInstance(CLSID_SampleGrabber)) ||
-        FAILED(sink.CoCreateInstance(CLSID_NullRenderer)) ||
-        FAILED(grabberFilter.QueryInterface(&grabber)))
-      return false;
-    AM_MEDIA_TYPE type = {};
-    type.majortype = MEDIATYPE_Video;
-    type.subtype = MEDIASUBTYPE_RGB24;
-    grabber->SetMediaType(&type);
-    grabber->SetCallback(callback, 0);
-    grabber->SetOneShot(FALSE);
-    grabber->SetBufferSamples(FALSE);
-    graph->AddFilter(grabberFilter, L"Grabber");
-    graph->AddFilter(sink, L"Sink");
-    if (FAILED(builder->RenderStream(nullptr, nullptr, source, nullptr, grabberFilter)) ||
-        FAILED(builder->RenderStream(nullptr, &MEDIATYPE_Video, grabberFilter, nullptr, sink)))
-      return false;
-    CComPtr<IMediaFilter> mediaFilter;
-    graph.QueryInterface(&mediaFilter);
-    mediaFilter->SetSyncSource(nullptr);
-    graph.QueryInterface(&control);
-    graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events));
-    return control && events;
-  }
-
-  void stop() {
-    control->Stop();
-    grabber->SetCallback(nullptr, 0);
-  }
-};
 
 Reading readByHand(const std::wstring& file) {
   Reading reading;
