@@ -13,6 +13,10 @@
 // walk ends after 4096 invalid values in a row), and the private
 // memory is the sum of the committed private regions that VirtualQuery
 // walks. The `*Source` fields say which way each figure was read.
+//
+// Besides, `heapBytes` sums the blocks in use in every heap of the process
+// (HeapWalk): finer than the committed memory, it shows a leak of a few
+// bytes per cycle, and it reads the same on Windows and under Wine.
 
 #include <windows.h>
 // windows.h first: the two headers below depend on its types.
@@ -27,6 +31,7 @@ struct ProcessUsage {
   long handles = -1;
   long threads = -1;
   long long privateBytes = -1;
+  long long heapBytes = -1;
   const char* handlesSource = "GetProcessHandleCount";
   const char* privateSource = "PrivateUsage";
 
@@ -51,7 +56,26 @@ struct ProcessUsage {
       usage.privateBytes = committedPrivateBytes();
       usage.privateSource = "VirtualQuery";
     }
+    usage.heapBytes = heapBytesInUse();
     return usage;
+  }
+
+  // The bytes of the busy blocks of every heap of the process.
+  static long long heapBytesInUse() {
+    HANDLE heaps[256];
+    const DWORD count = GetProcessHeaps(256, heaps);
+    if (count == 0 || count > 256) return -1;
+    long long total = 0;
+    for (DWORD i = 0; i < count; ++i) {
+      if (!HeapLock(heaps[i])) continue;
+      PROCESS_HEAP_ENTRY entry;
+      entry.lpData = nullptr;
+      while (HeapWalk(heaps[i], &entry)) {
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
+      }
+      HeapUnlock(heaps[i]);
+    }
+    return total;
   }
 
   // The valid handle values, up to 4096 invalid ones in a row.
@@ -96,8 +120,7 @@ struct ProcessUsage {
     long count = 0;
     THREADENTRY32 entry;
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot, &entry); more;
-         more = Thread32Next(snapshot, &entry)) {
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
       if (entry.th32OwnerProcessID == process) ++count;
     }
     CloseHandle(snapshot);
@@ -110,15 +133,16 @@ struct ProcessUsage {
     growth.handles = handles - before.handles;
     growth.threads = threads - before.threads;
     growth.privateBytes = privateBytes - before.privateBytes;
+    growth.heapBytes = heapBytes - before.heapBytes;
     growth.handlesSource = handlesSource;
     growth.privateSource = privateSource;
     return growth;
   }
 
-  // handles H, threads T, private K KiB
+  // handles H, threads T, private K KiB, heap B bytes
   void printText(std::FILE* out) const {
-    std::fprintf(out, "handles %ld, threads %ld, private %lld KiB", handles, threads,
-                 privateBytes / 1024);
+    std::fprintf(out, "handles %ld, threads %ld, private %lld KiB, heap %lld bytes", handles,
+                 threads, privateBytes / 1024, heapBytes);
   }
 };
 
