@@ -1,10 +1,10 @@
 #pragma once
 
 // Counts the frames a graph delivers and notes when the first and the last
-// arrived, for kivo-bench and kivo-soak. The streaming thread pays an atomic
-// increment and two clock reads per frame; it takes the lock only for the
-// one frame a waiting thread asked for, so that counting does not slow the
-// stream being measured.
+// arrived, for kivo-bench and kivo-soak. The streaming thread pays a clock
+// read and a few atomic operations per frame; it takes the lock only for
+// the one frame a waiting thread asked for, so that counting does not slow
+// the stream being measured.
 
 #include <kivo/media_cb.h>
 

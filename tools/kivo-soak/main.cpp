@@ -19,12 +19,12 @@
 // about 33 handles for good per graph it joined, which would hide anything
 // kivo keeps.
 //
-// The process's handles, threads and private memory are printed (stdout)
-// at the start, after the warm-up (default 10 cycles), every `report-every`
-// cycles (default cycles / 10) and at the end. Exit status: 0; 1 when a
-// cycle failed; 3 when, at the end, a figure grew beyond its tolerance over
-// the value after the warm-up (defaults: 32 handles, 4 threads, 4096 KiB);
-// 2 for a bad command line.
+// The process's handles, threads, private memory and heap bytes in use are
+// printed (stdout) at the start, after the warm-up (default 10 cycles),
+// every `report-every` cycles (default cycles / 10) and at the end. Exit
+// status: 0; 1 when a cycle failed; 3 when, at the end, a figure grew beyond
+// its tolerance over the value after the warm-up (defaults: 32 handles, 4
+// threads, 4096 KiB private memory, 256 KiB heap); 2 for a bad command line.
 //
 // What the platform itself keeps is not kivo's: Wine 8 keeps one handle and
 // 48 heap bytes for every filter graph manager released and about 34
