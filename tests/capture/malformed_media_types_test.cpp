@@ -292,6 +292,13 @@ bool fullVideoInfo(const AM_MEDIA_TYPE& type) {
          type.cbFormat >= sizeof(VIDEOINFOHEADER);
 }
 
+// What a format list keeps: a whole header describing a picture with pixels.
+bool listable(const AM_MEDIA_TYPE& type) {
+  if (!fullVideoInfo(type)) return false;
+  const BITMAPINFOHEADER& bitmap = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat)->bmiHeader;
+  return bitmap.biWidth > 0 && bitmap.biHeight != 0;
+}
+
 struct TypeDeleter {
   void operator()(AM_MEDIA_TYPE* type) const { DeleteMediaType(type); }
 };
@@ -399,7 +406,7 @@ TEST_F(MalformedMediaTypes, CapsListOnlyFullVideoInfoHeaders) {
     for (int i = 0; i < count; ++i) {
       types.emplace_back(maker.make());
       caps.push_back(maker.caps());
-      if (fullVideoInfo(*types.back())) ++valid;
+      if (listable(*types.back())) ++valid;
     }
     // The pin hands out its own type itself, as found: no normalising copy.
     auto handOut = [&](int index) {
@@ -450,7 +457,7 @@ TEST_F(MalformedMediaTypes, CapsListOnlyFullVideoInfoHeaders) {
             std::memcpy(c, &caps[static_cast<size_t>(index)], sizeof(VIDEO_STREAM_CONFIG_CAPS));
             return S_OK;
           });
-      if (current) valid = !types.empty() && fullVideoInfo(*types[0]) ? 1 : 0;
+      if (current) valid = !types.empty() && listable(*types[0]) ? 1 : 0;
     }
 
     auto list = CapsAccess::make();
@@ -491,7 +498,7 @@ TEST_F(MalformedMediaTypes, TheDeviceGraphSelectsAndAppliesOnlyReadableFormats) 
         types.emplace_back(maker.make());
       }
       caps.push_back(maker.caps());
-      if (fullVideoInfo(*types.back())) ++valid;
+      if (listable(*types.back())) ++valid;
     }
     ON_CALL(fake.config, GetNumberOfCapabilities).WillByDefault([&](int* n, int* size) {
       *n = static_cast<int>(types.size());

@@ -95,7 +95,7 @@ ProbeRun runProbe(const std::vector<std::string>& args, DWORD timeoutMs = 120000
   if (!started) {
     CloseHandle(outRead);
     CloseHandle(errRead);
-    run.err = "cannot start kivo-probe.exe";
+    run.err = "cannot start kivo-probe.exe: error " + std::to_string(GetLastError());
     return run;
   }
   std::thread outReader(readAll, outRead, &run.out);
@@ -236,7 +236,7 @@ TEST(ProbeCommandLine, WrongCommandLinesFailWithAMessage) {
   };
   for (const auto& c : cases) {
     const ProbeRun run = runProbe(c.args);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(run.finished) << run.err;
     EXPECT_EQ(c.exitCode, run.exitCode) << run.err;
     EXPECT_TRUE(contains(run.err, c.message)) << run.err;
     if (*c.message) {
@@ -249,7 +249,7 @@ TEST(ProbeCommandLine, HelpOnEveryCommandAndDxVersion) {
   for (const char* command :
        {"devices", "formats", "properties", "set", "inputs", "capture", "file", "dxversion"}) {
     const ProbeRun run = runProbe({command, "--help"});
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(run.finished) << run.err;
     EXPECT_EQ(0u, run.exitCode) << command;
     EXPECT_TRUE(contains(run.out, std::string("usage: kivo-probe ") + command)) << run.out;
   }
@@ -266,7 +266,7 @@ TEST(ProbeCommandLine, HelpOnEveryCommandAndDxVersion) {
 TEST(ProbeDevices, ListsTheTestCameraWithIndexPathAndVfwFlag) {
   if (!testCameraPresent()) GTEST_SKIP() << "the KIVO Test Camera is not registered";
   const ProbeRun run = runProbe({"devices"});
-  ASSERT_TRUE(run.finished);
+  ASSERT_TRUE(run.finished) << run.err;
   ASSERT_EQ(0u, run.exitCode) << run.err;
   EXPECT_TRUE(contains(run.out, ": KIVO Test Camera\n")) << run.out;
   EXPECT_TRUE(contains(run.out, "   device path: ")) << run.out;
@@ -455,7 +455,7 @@ TEST(ProbeFile, AFileThatCannotBeOpenedNamesTheStatusAndTheCodec) {
   if (path.empty()) path = mediaFile("random.avi");
   if (path.empty()) GTEST_SKIP() << "no undecodable media file in KIVO_TEST_MEDIA";
   const ProbeRun run = runProbe({"file", path});
-  ASSERT_TRUE(run.finished);
+  ASSERT_TRUE(run.finished) << run.err;
   EXPECT_EQ(1u, run.exitCode);
   EXPECT_TRUE(contains(run.err, "missing codec: ")) << run.err;
   EXPECT_TRUE(contains(run.err, ": 0x8")) << run.err;
