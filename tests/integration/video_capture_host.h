@@ -15,9 +15,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "common/process_usage.h"
 #include "support/wait.h"
 
-#include <tlhelp32.h>
 
 #include <chrono>
 #include <cstdint>
@@ -134,19 +134,7 @@ inline Connected connectedFormat(const VideoCaptureGraph& graph) {
 }
 
 // The number of threads of this process.
-inline long threadCount() {
-  const DWORD process = GetCurrentProcessId();
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return -1;
-  long count = 0;
-  THREADENTRY32 entry;
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-    if (entry.th32OwnerProcessID == process) ++count;
-  }
-  CloseHandle(snapshot);
-  return count;
-}
+inline long threadCount() { return tools::ProcessUsage::countThreads(); }
 
 // COM, the device list and the Test Camera's devices; skips the test when
 // the Test Camera is not registered.
