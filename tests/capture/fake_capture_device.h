@@ -1,14 +1,11 @@
 #pragma once
 
 // A capture device made of counted COM fakes, wired as a real one behaves in
-// a graph, plus fake graph objects, for the unit tests of VideoCaptureGraph.
-// The graph's own sample grabber and renderer are the platform's filters.
+// a graph, plus the fake graph objects a VideoCaptureGraph builds with.
 
 #include <kivo/mediatype.h>
-#include <kivo/video_capability.h>
 #include <kivo/video_capture_filter.h>
 #include <kivo/video_capture_graph.h>
-#include <kivo/video_caps.h>
 
 #include "capture/fourcc.h"
 #include "support/com_fake.h"
@@ -22,13 +19,9 @@
 #include "support/mocks/ipin.h"
 #include "support/wait.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <dvdmedia.h>
 
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace kivo::test {
@@ -65,7 +58,6 @@ class FakeCaptureDevice {
       devicePins.Reset();
       return HandOut<0>(&devicePins)(out);
     });
-    ON_CALL(device, FindPin).WillByDefault(Return(E_NOTIMPL));
     ON_CALL(device, QueryFilterInfo).WillByDefault(Return(E_NOTIMPL));
 
     ON_CALL(capturePin, QueryDirection).WillByDefault(ReportDirection(PINDIR_OUTPUT));
@@ -99,21 +91,12 @@ class FakeCaptureDevice {
           return S_OK;
         });
     ON_CALL(config, GetFormat).WillByDefault(Return(E_NOTIMPL));
-    ON_CALL(config, SetFormat).WillByDefault([this](AM_MEDIA_TYPE* type) {
-      formatsSet.push_back(CMediaType(*type));
-      return S_OK;
-    });
 
-    ON_CALL(graph, AddFilter).WillByDefault(Return(S_OK));
-    ON_CALL(graph, RemoveFilter).WillByDefault(Return(S_OK));
     ON_CALL(graph, Disconnect).WillByDefault([this](IPin* pin) {
       if (pin == &capturePin) connected = false;
       return S_OK;
     });
     graph.answer(IID_IMediaControl, &control);
-    ON_CALL(control, Run).WillByDefault(Return(S_OK));
-    ON_CALL(control, Stop).WillByDefault(Return(S_OK));
-    ON_CALL(builder, SetFiltergraph).WillByDefault(Return(S_OK));
     ON_CALL(builder, FindInterface)
         .WillByDefault([this](const GUID*, const GUID* type, IBaseFilter*, REFIID iid,
                               void** object) -> HRESULT {
@@ -142,23 +125,6 @@ class FakeCaptureDevice {
 
   std::vector<CMediaType> formats;  // what the device reports
   bool connected = false;
-  std::vector<CMediaType> formatsSet;  // what SetFormat received
-};
-
-// COM, the fake device and graph objects, and the device as a host hands it
-// to a graph. Members go in reverse order: the fakes, which check their
-// references, last.
-class VideoGraphTest : public ::testing::Test {
- protected:
-  VideoGraphTest() : objects_(&fake_.graph, &fake_.builder) {}
-  std::unique_ptr<VideoCaptureGraph> makeGraph() {
-    return std::make_unique<VideoCaptureGraph>(&source_, 0);
-  }
-
-  ComScope com_;
-  FakeCaptureDevice fake_;
-  FakeGraphObjects objects_;
-  VideoCaptureFilter source_{"Fake Camera", CComPtr<IBaseFilter>(&fake_.device), nullptr, nullptr};
 };
 
 }  // namespace kivo::test
