@@ -23,7 +23,6 @@ template <>
 struct TestAccess<VideoCaps> {
   static std::unique_ptr<VideoCaps> make() { return std::unique_ptr<VideoCaps>(new VideoCaps()); }
   static void initialize(VideoCaps& caps, IPin* pin) { caps.initialize(CComPtr<IPin>(pin)); }
-  static int selected(const VideoCaps& caps) { return caps.getSelectedCapID(); }
 };
 
 }  // namespace kivo
