@@ -40,9 +40,7 @@ class GuardPageSpy : public IMallocSpy {
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   // COM holds its lock from each Pre call to the matching Post call.
   SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return pending_ = size; }
-  void* STDMETHODCALLTYPE PostAlloc(void* actual) override {
-    return actual ? place(actual, pending_) : nullptr;
-  }
+  void* STDMETHODCALLTYPE PostAlloc(void* actual) override { return place(actual, pending_); }
   void* STDMETHODCALLTYPE PreFree(void* request, BOOL spied) override {
     return spied ? release(find(request, true)) : request;
   }
@@ -55,7 +53,7 @@ class GuardPageSpy : public IMallocSpy {
     return size;
   }
   void* STDMETHODCALLTYPE PostRealloc(void* actual, BOOL) override {
-    void* user = actual ? place(actual, pending_) : nullptr;
+    void* user = place(actual, pending_);
     if (moving_.user) {
       if (user) std::memcpy(user, moving_.user, std::min(moving_.size, pending_));
       release(std::exchange(moving_, Block{}));
@@ -85,6 +83,7 @@ class GuardPageSpy : public IMallocSpy {
   };
 
   void* place(void* actual, SIZE_T size) {
+    if (!actual) return nullptr;
     const SIZE_T span = (size + kPage - 1) / kPage * kPage + kPage;
     auto* pages =
         static_cast<BYTE*>(VirtualAlloc(nullptr, span, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
@@ -120,10 +119,9 @@ class GuardPageSpy : public IMallocSpy {
 unsigned int seed() {
   static const unsigned int value = [] {
     const char* text = std::getenv("KIVO_FUZZ_SEED");
-    const unsigned int chosen =
-        text ? static_cast<unsigned int>(std::strtoul(text, nullptr, 10)) : 20261206u;
-    std::printf("malformed media types: seed %u (KIVO_FUZZ_SEED replays it)\n", chosen);
-    return chosen;
+    const unsigned long chosen = text ? std::strtoul(text, nullptr, 10) : 20261206ul;
+    std::printf("malformed media types: seed %lu (KIVO_FUZZ_SEED replays it)\n", chosen);
+    return static_cast<unsigned int>(chosen);
   }();
   return value;
 }
@@ -324,19 +322,16 @@ TEST_F(MalformedMediaTypes, CapabilitiesAndMediaInfoReadOnlyWhatTheBlockHolds) {
       EXPECT_EQ(info.getAudioNumChannels(), 0);
     }
 
-    // Compared as a component that fills a CMediaType in place leaves it:
-    // a stated size without a block.
+    // Compared as a component that fills a CMediaType in place leaves it.
     CMediaType stated;
     static_cast<AM_MEDIA_TYPE&>(stated) = *type;
     stated.pbFormat = nullptr;
     const CMediaType whole(*type), same(*type);
-    EXPECT_TRUE(whole == same);
-    EXPECT_TRUE(stated == stated);
+    EXPECT_TRUE(whole == same && stated == stated);
     EXPECT_EQ(stated == whole, type->cbFormat == 0 && whole.cbFormat == 0);
     EXPECT_EQ(whole == stated, stated == whole);
-    // What a copy keeps is a block of its stated size, or none.
-    EXPECT_EQ(whole.cbFormat != 0, whole.pbFormat != nullptr);
-    stated.cbFormat = 0;  // nothing to free
+    EXPECT_EQ(whole.cbFormat != 0, whole.pbFormat != nullptr);  // its stated size, or no block
+    stated.cbFormat = 0;                                        // nothing to free
   }
 }
 
