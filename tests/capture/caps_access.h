@@ -1,7 +1,7 @@
 #pragma once
 
-// The private operations of VideoCapability and VideoCaps, for the unit
-// tests of the capture subsystem (one definition for every test file).
+// The private operations of VideoCapability and VideoCaps, for the unit tests
+// (one definition for every test file).
 
 #include <kivo/video_capability.h>
 #include <kivo/video_caps.h>
@@ -23,20 +23,6 @@ template <>
 struct TestAccess<VideoCaps> {
   static std::unique_ptr<VideoCaps> make() { return std::unique_ptr<VideoCaps>(new VideoCaps()); }
   static void initialize(VideoCaps& caps, IPin* pin) { caps.initialize(CComPtr<IPin>(pin)); }
-  static void add(VideoCaps& caps, const AM_MEDIA_TYPE* type, int id,
-                  const VIDEO_STREAM_CONFIG_CAPS* c) {
-    caps.addCapability(type, id, c);
-  }
-  static bool valid(const VideoCaps& caps, const AM_MEDIA_TYPE* type) {
-    return caps.isValidMedia(type);
-  }
-  static int selected(const VideoCaps& caps) { return caps.getSelectedCapID(); }
-  static void select(VideoCaps& caps, int position) { caps.setSelectedCapID(position); }
-  static const VideoCapability* selectedCapability(const VideoCaps& caps) {
-    return caps.getSelectedCapability();
-  }
-  static void destroy(VideoCaps& caps) { caps.destroy(); }
-  static IPin* pin(const VideoCaps& caps) { return caps.pin; }
 };
 
 }  // namespace kivo

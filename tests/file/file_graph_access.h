@@ -9,23 +9,17 @@ namespace kivo {
 // The file graph's private operations, for its unit tests.
 template <>
 struct TestAccess<FileCaptureGraph> {
-  static void plantSeeking(FileCaptureGraph& graph, IMediaSeeking* seeking) {
-    graph.mediaSeeking = seeking;
-  }
-  static void plantSource(FileCaptureGraph& graph, Filter* source) { graph.source = source; }
-  static std::string findMissingCodecName(FileCaptureGraph& graph) {
-    return graph.findMissingCodecName();
-  }
-  static SampleGrabberChain* videoChain(FileCaptureGraph& graph) { return graph.videoChain; }
-  static SampleGrabberChain* audioChain(FileCaptureGraph& graph) { return graph.audioChain; }
-  static long initAndAddChain(FileCaptureGraph& graph, SampleGrabberChain* chain) {
-    return graph.initAndAddChain(chain);
-  }
-  static long connectChain(FileCaptureGraph& graph, SampleGrabberChain* chain) {
-    return graph.connectChain(chain);
-  }
-  static long getChainHead(FileCaptureGraph& graph, SampleGrabberChain* chain, Filter*& head) {
-    return graph.getChainHead(chain, head);
+  using Graph = FileCaptureGraph;
+  using Chain = SampleGrabberChain;
+  static void plantSeeking(Graph& g, IMediaSeeking* seeking) { g.mediaSeeking = seeking; }
+  static void plantSource(Graph& g, Filter* source) { g.source = source; }
+  static std::string findMissingCodecName(Graph& g) { return g.findMissingCodecName(); }
+  static Chain* videoChain(Graph& g) { return g.videoChain; }
+  static Chain* audioChain(Graph& g) { return g.audioChain; }
+  static long initAndAddChain(Graph& g, Chain* chain) { return g.initAndAddChain(chain); }
+  static long connectChain(Graph& g, Chain* chain) { return g.connectChain(chain); }
+  static long getChainHead(Graph& g, Chain* chain, Filter*& head) {
+    return g.getChainHead(chain, head);
   }
 };
 
