@@ -15,13 +15,9 @@
 namespace kivo {
 namespace {
 
+using namespace ::testing;
 using test::HandOut;
 using test::MockBaseFilter;
-using ::testing::_;
-using ::testing::Eq;
-using ::testing::IsNull;
-using ::testing::NiceMock;
-using ::testing::Return;
 
 // Reaches Filter's protected constructor from a class identifier.
 class TestFilter : public Filter {
@@ -58,7 +54,7 @@ struct Device {
   size_t next = 0;
 };
 
-class FilterTest : public ::testing::Test {
+class FilterTest : public Test {
  protected:
   test::ComScope com_;
 };

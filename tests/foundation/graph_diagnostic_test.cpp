@@ -15,13 +15,11 @@
 namespace kivo {
 namespace {
 
+using namespace ::testing;
 using test::HandOut;
 using test::ListEnumFilters;
 using test::MockBaseFilter;
 using test::MockGraphBuilder;
-using test::ScopedValue;
-using ::testing::NiceMock;
-using ::testing::Return;
 
 using StubGraph = NiceMock<MockGraphBuilder>;
 
@@ -39,26 +37,23 @@ class StubFilter : public NiceMock<MockBaseFilter> {
   }
 };
 
+// Each box shown: owner, text, caption and style.
 struct Box {
   HWND owner;
-  std::string text;
-  std::string caption;
+  std::string text, caption;
   UINT style;
 };
-
 std::vector<Box> shownBoxes;
 
 int WINAPI recordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-  shownBoxes.push_back({owner, text ? text : "<null>", caption ? caption : "<null>", style});
+  shownBoxes.push_back({owner, text, caption, style});
   return IDOK;
 }
 
-class DisplayGraphFilters : public ::testing::Test {
+class DisplayGraphFilters : public Test {
  protected:
-  DisplayGraphFilters() : hook_(detail::showMessageBox, &recordBox) { shownBoxes.clear(); }
-
- private:
-  ScopedValue<detail::MessageBoxFunction> hook_;
+  DisplayGraphFilters() { shownBoxes.clear(); }
+  test::ScopedValue<detail::MessageBoxFunction> hook_{detail::showMessageBox, &recordBox};
 };
 
 TEST_F(DisplayGraphFilters, ShowsOneBoxPerFilterInEnumeratorOrder) {

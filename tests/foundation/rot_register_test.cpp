@@ -21,15 +21,9 @@ struct TestAccess<ROTRegister> {
 
 namespace {
 
+using namespace ::testing;
 using test::MockGraphBuilder;
 using test::MockRunningObjectTable;
-using test::ScopedValue;
-using ::testing::_;
-using ::testing::DoAll;
-using ::testing::Invoke;
-using ::testing::Return;
-using ::testing::SetArgPointee;
-using ::testing::StrictMock;
 
 IRunningObjectTable* currentTable = nullptr;
 HRESULT tableStatus = S_OK;
@@ -55,20 +49,19 @@ std::wstring displayName(IMoniker* moniker) {
   return result;
 }
 
-class ROTRegisterTest : public ::testing::Test {
+class ROTRegisterTest : public Test {
  protected:
-  ROTRegisterTest() : hook_(detail::getRunningObjectTable, &fakeTable) {
+  ROTRegisterTest() {
     currentTable = &table_;
     tableStatus = S_OK;
     tableRequests = 0;
   }
   ~ROTRegisterTest() override { currentTable = nullptr; }
 
-  ::testing::NiceMock<MockGraphBuilder> graphObject_;
+  NiceMock<MockGraphBuilder> graphObject_;
   StrictMock<MockRunningObjectTable> table_;
-
- private:
-  ScopedValue<detail::RunningObjectTableFunction> hook_;
+  test::ScopedValue<detail::RunningObjectTableFunction> hook_{detail::getRunningObjectTable,
+                                                               &fakeTable};
 };
 
 TEST(ROTRegisterName, EightLowerCaseHexDigitsEach) {
