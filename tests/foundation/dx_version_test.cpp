@@ -143,7 +143,7 @@ TEST_F(DXVersion, DxDiagIsAskedForTheDx9HeaderWhenRequested) {
   DXDIAG_INIT_PARAMS seen = {};
   EXPECT_CALL(provider_, Initialize).WillOnce([&](DXDIAG_INIT_PARAMS* params) {
     return seen = *params, S_OK;
-  });
+  }).WillRepeatedly(Return(S_OK));
   EXPECT_EQ(probe(true), "9.0c/00090003");
   EXPECT_EQ(seen.dwSize, sizeof(DXDIAG_INIT_PARAMS));
   EXPECT_EQ(seen.dwDxDiagHeaderVersion, 111u);

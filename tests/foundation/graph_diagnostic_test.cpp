@@ -101,6 +101,7 @@ TEST_F(DisplayGraphFilters, GraphsWithoutFiltersShowNothing) {
   held = &graph;
   for (int i = 0; i < 3; ++i) util::displayGraphFilters(held);
   EXPECT_TRUE(shownBoxes.empty());
+  held = nullptr;
 }
 
 }  // namespace

@@ -108,16 +108,16 @@ TEST_F(DeviceControlTest, CompanionOnlyWhenBothAutoAndManualAreOffered) {
   EXPECT_EQ(mode->getRangeProperty(), exposure.get());
   EXPECT_STREQ(mode->getDefaultName(), "auto");
   EXPECT_EQ(mode->getConstraints(), (Constraints{{"auto", 1}, {"manual", 2}}));
-  EXPECT_EQ(camera.refs(), 4);
+  EXPECT_EQ(camera.refs(), 3);  // pan, exposure and its companion
   exposure.reset();
-  EXPECT_EQ(camera.refs(), 3);
-  EXPECT_EQ(filter.refs(), 3);
+  EXPECT_EQ(camera.refs(), 2);
+  EXPECT_EQ(filter.refs(), 2);
   EXPECT_CALL(camera, Get(CameraControl_Exposure, _, _)).WillOnce(ReportCurrent(-5, 2));
   long flags = 0;
   EXPECT_EQ(companion->getValue(&flags), S_OK);
   EXPECT_EQ(flags, 2);
   companion.reset();
-  EXPECT_EQ(camera.refs(), 2);
+  EXPECT_EQ(camera.refs(), 1);
 }
 
 TEST_F(DeviceControlTest, ValueWritesKeepFlagsAndModeWritesKeepValue) {
