@@ -1,5 +1,4 @@
 #include <kivo/filter.h>
-#include <kivo/filter_creation_exception.h>
 #include <kivo/video_capture_filter.h>
 
 #include "support/mocks/ibasefilter.h"
@@ -18,12 +17,6 @@ namespace {
 using namespace ::testing;
 using test::HandOut;
 using test::MockBaseFilter;
-
-// Reaches Filter's protected constructor from a class identifier.
-class TestFilter : public Filter {
- public:
-  TestFilter(const char* name, const GUID& clsid) : Filter(name, clsid) {}
-};
 
 class Dialogs : public test::ComFake<IPersist> {
  public:
@@ -121,20 +114,6 @@ TEST_F(FilterTest, UniqueStringIsTheDevicePathInUtf8OrEmpty) {
   EXPECT_CALL(noStorage.moniker, BindToStorage).WillOnce(Return(E_FAIL));
   Filter unbound("Camera", object.self(), noStorage.moniker.self(), nullptr);
   EXPECT_STREQ(unbound.getUniqueString(), "");
-  TestFilter renderer("Renderer", CLSID_NullRenderer);
-  EXPECT_STREQ(renderer.getUniqueString(), "");
-  EXPECT_NE(renderer.getInterface(), nullptr);
-}
-
-TEST_F(FilterTest, UnregisteredClassThrowsFilterCreationException) {
-  const GUID unknown = {
-      0x6b1d0b7e, 0x3c8f, 0x4d2a, {0x9e, 0x11, 0x52, 0x7a, 0x0c, 0x44, 0x8d, 0x01}};
-  try {
-    TestFilter filter("Nothing", unknown);
-    FAIL() << "no exception";
-  } catch (const FilterCreationException& e) {
-    EXPECT_STREQ(e.getID(), "kivo:filtercreationfailed");
-  }
 }
 
 TEST_F(FilterTest, IsVFWAsksForTheVfwDialogsAndReleasesThemAtOnce) {

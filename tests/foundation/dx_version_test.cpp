@@ -150,9 +150,9 @@ TEST_F(DXVersion, DxDiagIsAskedForTheDx9HeaderWhenRequested) {
   EXPECT_FALSE(seen.bAllowWHQLChecks);
   report(8, 1, L"B");
   EXPECT_EQ(probe(true), "8.1b/00080102");
-  report(12, 0, L" ");
+  report(12, 0, L" ");  // a blank letter is none
   EXPECT_EQ(probe(true), "12.0/000c0000");
-  report(9, 0, L"?");
+  report(9, 0, L"?");  // outside a-z: zero in the packed form
   EXPECT_EQ(probe(true), "9.0?/00090000");
 }
 
