@@ -43,20 +43,38 @@ auto ReportCurrent(long value, long flags, HRESULT status = S_OK) {
   return DoAll(SetArgPointee<1>(value), SetArgPointee<2>(flags), Return(status));
 }
 
-class DeviceControlTest : public Test {
+// One device filter answering every device interface with a mock.
+class PropertyTest : public Test {
  protected:
-  DeviceControlTest() {
+  PropertyTest() {
     filter.answer(IID_IAMCameraControl, camera.self());
     filter.answer(IID_IAMVideoProcAmp, procAmp.self());
+    filter.answer(IID_IAMAnalogVideoDecoder, decoder.self());
+    filter.answer(IID_IAMVideoControl, control.self());
   }
   CComPtr<IBaseFilter> filterRef() { return CComPtr<IBaseFilter>(filter.self()); }
+  std::unique_ptr<AnalogVideoDecoderProperty> decoderProperty(const char* name) {
+    return std::make_unique<AnalogVideoDecoderProperty>(name, filterRef());
+  }
+  // A TV-standard property over a decoder reporting `current` and `available`.
+  std::unique_ptr<AnalogVideoDecoderProperty> formatProperty(long current, long available) {
+    EXPECT_CALL(decoder, get_TVFormat(_)).WillOnce(ReportByValue(current));
+    EXPECT_CALL(decoder, get_AvailableTVFormats(_)).WillOnce(ReportByValue(available));
+    return decoderProperty("AnalogVideoFormat");
+  }
+  std::unique_ptr<VideoControlProperty> flipProperty(long flag) {
+    return std::make_unique<VideoControlProperty>("Flip", flag, filterRef(), CComPtr<IPin>(pin.self()));
+  }
 
   NiceMock<test::MockAMCameraControl> camera;
   NiceMock<test::MockAMVideoProcAmp> procAmp;
+  NiceMock<test::MockAMAnalogVideoDecoder> decoder;
+  NiceMock<test::MockAMVideoControl> control;
+  NiceMock<test::MockPin> pin;
   NiceMock<test::MockBaseFilter> filter;
 };
 
-TEST_F(DeviceControlTest, RangeDefaultIsClampedMaximumFirstAndFailuresLeaveItUnsupported) {
+TEST_F(PropertyTest, RangeDefaultIsClampedMaximumFirstAndFailuresLeaveItUnsupported) {
   EXPECT_CALL(procAmp, GetRange(VideoProcAmp_Brightness, _, _, _, _, _))
       .WillOnce(ReportRange(0, 100, 5, 150, 2));
   EXPECT_CALL(procAmp, GetRange(VideoProcAmp_Contrast, _, _, _, _, _))
@@ -92,7 +110,7 @@ TEST_F(DeviceControlTest, RangeDefaultIsClampedMaximumFirstAndFailuresLeaveItUns
 
 // A mode companion exists only when both auto and manual are offered; it
 // holds references of its own and outlives its owner.
-TEST_F(DeviceControlTest, CompanionOnlyWhenBothAutoAndManualAreOffered) {
+TEST_F(PropertyTest, CompanionOnlyWhenBothAutoAndManualAreOffered) {
   EXPECT_CALL(camera, GetRange(CameraControl_Pan, _, _, _, _, _))
       .WillOnce(ReportRange(-180, 180, 1, 0, CameraControl_Flags_Auto));
   EXPECT_CALL(camera, GetRange(CameraControl_Exposure, _, _, _, _, _))
@@ -120,7 +138,7 @@ TEST_F(DeviceControlTest, CompanionOnlyWhenBothAutoAndManualAreOffered) {
   EXPECT_EQ(camera.refs(), 1);
 }
 
-TEST_F(DeviceControlTest, ValueWritesKeepFlagsAndModeWritesKeepValue) {
+TEST_F(PropertyTest, ValueWritesKeepFlagsAndModeWritesKeepValue) {
   EXPECT_CALL(camera, GetRange(CameraControl_Focus, _, _, _, _, _))
       .WillOnce(ReportRange(0, 1000, 10, 500, 3));
   TRangeProperty<IAMCameraControl> focus("Focus", CameraControl_Focus, filterRef());
@@ -152,7 +170,7 @@ TEST_F(DeviceControlTest, ValueWritesKeepFlagsAndModeWritesKeepValue) {
   EXPECT_EQ(focusMode->setValue(nullptr), E_POINTER);
 }
 
-TEST_F(DeviceControlTest, OnOffSettingDefaultsToOnWhateverTheDeviceSays) {
+TEST_F(PropertyTest, OnOffSettingDefaultsToOnWhateverTheDeviceSays) {
   EXPECT_CALL(procAmp, GetRange(VideoProcAmp_ColorEnable, _, _, _, _, _))
       .WillOnce(ReportRange(0, 1, 1, 0, 2));
   TModeProperty<IAMVideoProcAmp> color("ColorEnable", VideoProcAmp_ColorEnable, filterRef());
@@ -166,54 +184,35 @@ TEST_F(DeviceControlTest, OnOffSettingDefaultsToOnWhateverTheDeviceSays) {
   EXPECT_EQ(color.setValue(&value), S_FALSE);
 }
 
-
-class AnalogVideoDecoderTest : public Test {
- protected:
-  AnalogVideoDecoderTest() { filter.answer(IID_IAMAnalogVideoDecoder, decoder.self()); }
-
-  std::unique_ptr<AnalogVideoDecoderProperty> make(const char* name) {
-    return std::make_unique<AnalogVideoDecoderProperty>(name, CComPtr<IBaseFilter>(filter.self()));
-  }
-  // A TV-standard property over a decoder reporting `current` and `available`.
-  std::unique_ptr<AnalogVideoDecoderProperty> makeFormat(long current, long available) {
-    EXPECT_CALL(decoder, get_TVFormat(_)).WillOnce(ReportByValue(current));
-    EXPECT_CALL(decoder, get_AvailableTVFormats(_)).WillOnce(ReportByValue(available));
-    return make("AnalogVideoFormat");
-  }
-
-  NiceMock<test::MockAMAnalogVideoDecoder> decoder;
-  NiceMock<test::MockBaseFilter> filter;
-};
-
 // The current standard and the available ones; unnamed bits are "unknown"
 // and PAL_G is never offered by name.
-TEST_F(AnalogVideoDecoderTest, OffersTheCurrentStandardAndTheAvailableOnes) {
-  auto ntsc = makeFormat(AnalogVideo_NTSC_M, 0x1 | 0x10 | 0x1000);
+TEST_F(PropertyTest, OffersTheCurrentStandardAndTheAvailableOnes) {
+  auto ntsc = formatProperty(AnalogVideo_NTSC_M, 0x1 | 0x10 | 0x1000);
   EXPECT_EQ(ntsc->getConstraints(), (Constraints{{"ntsc_m", 1}, {"pal_b", 16}, {"secam_b", 4096}}));
   EXPECT_STREQ(ntsc->getDefaultName(), "ntsc_m");
-  auto none = makeFormat(0, 0x100000);
+  auto none = formatProperty(0, 0x100000);
   EXPECT_EQ(none->getConstraints(), (Constraints{{"none", 0}, {"pal_n_combo", 0x100000}}));
-  auto palOnly = makeFormat(AnalogVideo_PAL_B, 0);
+  auto palOnly = formatProperty(AnalogVideo_PAL_B, 0);
   EXPECT_TRUE(palOnly->isSupported());
   EXPECT_EQ(palOnly->getConstraints(), (Constraints{{"pal_b", 16}}));
-  auto palG = makeFormat(AnalogVideo_PAL_G, AnalogVideo_PAL_G | AnalogVideo_NTSC_M);
+  auto palG = formatProperty(AnalogVideo_PAL_G, AnalogVideo_PAL_G | AnalogVideo_NTSC_M);
   EXPECT_EQ(palG->getConstraints(), (Constraints{{"ntsc_m", 1}, {"unknown", 0x40}}));
-  auto mixed = makeFormat(0x11, 0x11);
+  auto mixed = formatProperty(0x11, 0x11);
   EXPECT_EQ(mixed->getConstraints(), (Constraints{{"ntsc_m", 1}, {"pal_b", 16}, {"unknown", 0x11}}));
-  auto all = makeFormat(0, 0x1FFFFF);
+  auto all = formatProperty(0, 0x1FFFFF);
   EXPECT_EQ(all->getConstraints().size(), 20u);
   EXPECT_EQ(all->getConstraints().count("unknown"), 0u);
 }
 
-TEST_F(AnalogVideoDecoderTest, DeviceFailuresOrUnknownNamesLeaveItUnsupported) {
+TEST_F(PropertyTest, DeviceFailuresOrUnknownNamesLeaveItUnsupported) {
   EXPECT_CALL(decoder, get_TVFormat(_)).WillOnce(ReportByValue(1));
   EXPECT_CALL(decoder, get_AvailableTVFormats(_)).WillOnce(Return(E_NOTIMPL));
-  EXPECT_FALSE(make("AnalogVideoFormat")->isSupported());
+  EXPECT_FALSE(decoderProperty("AnalogVideoFormat")->isSupported());
   EXPECT_CALL(decoder, get_OutputEnable(_)).WillOnce(Return(E_FAIL));
-  EXPECT_FALSE(make("OutputEnable")->isSupported());
+  EXPECT_FALSE(decoderProperty("OutputEnable")->isSupported());
   // Names are matched exactly; an unknown one asks the decoder nothing.
   EXPECT_CALL(decoder, get_HorizontalLocked(_)).Times(0);
-  auto lowerCase = make("horizontallocked");
+  auto lowerCase = decoderProperty("horizontallocked");
   EXPECT_FALSE(lowerCase->isSupported());
   long value = 0;
   EXPECT_EQ(lowerCase->getValue(&value), E_UNEXPECTED);
@@ -222,13 +221,13 @@ TEST_F(AnalogVideoDecoderTest, DeviceFailuresOrUnknownNamesLeaveItUnsupported) {
   EXPECT_EQ(decoder.refs(), 0);
   EXPECT_EQ(filter.refs(), 0);
   filter.refuse(IID_IAMAnalogVideoDecoder);
-  EXPECT_FALSE(make("OutputEnable")->isSupported());
+  EXPECT_FALSE(decoderProperty("OutputEnable")->isSupported());
 }
 
-TEST_F(AnalogVideoDecoderTest, EachSettingReadsAndWritesThroughItsOwnCalls) {
+TEST_F(PropertyTest, EachSettingReadsAndWritesThroughItsOwnCalls) {
   EXPECT_CALL(decoder, get_OutputEnable(_)).WillOnce(ReportByValue(1)).WillOnce(ReportByValue(0, S_FALSE));
   EXPECT_CALL(decoder, put_OutputEnable(5)).WillOnce(Return(E_INVALIDARG));
-  auto output = make("OutputEnable");
+  auto output = decoderProperty("OutputEnable");
   EXPECT_EQ(output->getConstraints(), (Constraints{{"off", 0}, {"on", 1}}));
   EXPECT_STREQ(output->getDefaultName(), "on");
   long value = 7;
@@ -239,7 +238,7 @@ TEST_F(AnalogVideoDecoderTest, EachSettingReadsAndWritesThroughItsOwnCalls) {
 
   EXPECT_CALL(decoder, get_VCRHorizontalLocking(_)).WillOnce(ReportByValue(1));
   EXPECT_CALL(decoder, put_VCRHorizontalLocking(0)).WillOnce(Return(S_OK));
-  auto locking = make("VCRHorizontalLocking");
+  auto locking = decoderProperty("VCRHorizontalLocking");
   EXPECT_EQ(locking->getConstraints(), (Constraints{{"broadcast", 0}, {"tape", 1}}));
   value = 0;
   EXPECT_EQ(locking->setValue(&value), S_OK);
@@ -247,7 +246,7 @@ TEST_F(AnalogVideoDecoderTest, EachSettingReadsAndWritesThroughItsOwnCalls) {
   EXPECT_CALL(decoder, get_TVFormat(_)).WillOnce(ReportByValue(1)).WillOnce(ReportByValue(0x10));
   EXPECT_CALL(decoder, get_AvailableTVFormats(_)).WillOnce(ReportByValue(0x11));
   EXPECT_CALL(decoder, put_TVFormat(0x1000)).WillOnce(Return(VFW_E_INVALIDMEDIATYPE));
-  auto format = make("AnalogVideoFormat");
+  auto format = decoderProperty("AnalogVideoFormat");
   EXPECT_EQ(format->getValue(&value), S_OK);
   EXPECT_EQ(value, 0x10);
   value = 0x1000;  // not among the constraints: the decoder judges
@@ -257,7 +256,7 @@ TEST_F(AnalogVideoDecoderTest, EachSettingReadsAndWritesThroughItsOwnCalls) {
   EXPECT_CALL(decoder, get_HorizontalLocked(_)).WillOnce(ReportByValue(0)).WillOnce(ReportByValue(1));
   EXPECT_CALL(decoder, put_OutputEnable(_)).Times(0);
   EXPECT_CALL(decoder, put_TVFormat(_)).Times(0);
-  auto locked = make("HorizontalLocked");
+  auto locked = decoderProperty("HorizontalLocked");
   EXPECT_FALSE(locked->isSettable());
   EXPECT_STREQ(locked->getDefaultName(), "off");
   EXPECT_EQ(locked->getValue(&value), S_OK);
@@ -267,32 +266,18 @@ TEST_F(AnalogVideoDecoderTest, EachSettingReadsAndWritesThroughItsOwnCalls) {
   EXPECT_EQ(decoder.refs(), 4);
 }
 
-
-class VideoControlTest : public Test {
- protected:
-  VideoControlTest() { filter.answer(IID_IAMVideoControl, control.self()); }
-  std::unique_ptr<VideoControlProperty> make(long flag) {
-    return std::make_unique<VideoControlProperty>("Flip", flag, CComPtr<IBaseFilter>(filter.self()),
-                                                  CComPtr<IPin>(pin.self()));
-  }
-
-  NiceMock<test::MockAMVideoControl> control;
-  NiceMock<test::MockPin> pin;
-  NiceMock<test::MockBaseFilter> filter;
-};
-
-TEST_F(VideoControlTest, OnlyBitsThePinOffersMakeAProperty) {
+TEST_F(PropertyTest, OnlyBitsThePinOffersMakeAProperty) {
   EXPECT_CALL(control, GetCaps(Eq(pin.self()), _))
       .WillOnce(ReportMode(VideoControlFlag_FlipHorizontal | VideoControlFlag_Trigger))
       .WillOnce(ReportMode(VideoControlFlag_FlipHorizontal))
       .WillOnce(ReportMode(0x3, E_FAIL));
   EXPECT_CALL(control, GetMode(_, _)).Times(0);
-  auto horizontal = make(VideoControlFlag_FlipHorizontal);
-  auto vertical = make(VideoControlFlag_FlipVertical);
+  auto horizontal = flipProperty(VideoControlFlag_FlipHorizontal);
+  auto vertical = flipProperty(VideoControlFlag_FlipVertical);
   EXPECT_TRUE(horizontal->isSupported());
   EXPECT_STREQ(horizontal->getDefaultName(), "off");
   EXPECT_FALSE(vertical->isSupported());
-  EXPECT_FALSE(make(VideoControlFlag_FlipHorizontal)->isSupported());
+  EXPECT_FALSE(flipProperty(VideoControlFlag_FlipHorizontal)->isSupported());
   // Each property holds its own filter, interface and pin references.
   EXPECT_EQ(control.refs(), 2);
   EXPECT_EQ(pin.refs(), 2);
@@ -306,16 +291,16 @@ TEST_F(VideoControlTest, OnlyBitsThePinOffersMakeAProperty) {
                              CComPtr<IBaseFilter>(filter.self()), nullptr);
   EXPECT_FALSE(noPin.isSupported());
   filter.refuse(IID_IAMVideoControl);
-  auto noControl = make(VideoControlFlag_FlipVertical);
+  auto noControl = flipProperty(VideoControlFlag_FlipVertical);
   long value = 5;
   EXPECT_EQ(noControl->getValue(&value), E_UNEXPECTED);
   EXPECT_EQ(noControl->setValue(&value), E_UNEXPECTED);
   EXPECT_EQ(value, 5);
 }
 
-TEST_F(VideoControlTest, ReadsAndWritesOneBitKeepingTheOthers) {
+TEST_F(PropertyTest, ReadsAndWritesOneBitKeepingTheOthers) {
   EXPECT_CALL(control, GetCaps(_, _)).WillOnce(ReportMode(0x3));
-  auto vertical = make(VideoControlFlag_FlipVertical);
+  auto vertical = flipProperty(VideoControlFlag_FlipVertical);
   ASSERT_TRUE(vertical->isSupported());
   InSequence order;
   EXPECT_CALL(control, GetMode(Eq(pin.self()), _)).WillOnce(ReportMode(0x3));
