@@ -190,10 +190,7 @@ TEST_F(PropertyTest, OffersTheCurrentStandardAndTheAvailableOnes) {
   auto ntsc = formatProperty(AnalogVideo_NTSC_M, 0x1 | 0x10 | 0x1000);
   EXPECT_EQ(ntsc->getConstraints(), (Constraints{{"ntsc_m", 1}, {"pal_b", 16}, {"secam_b", 4096}}));
   EXPECT_STREQ(ntsc->getDefaultName(), "ntsc_m");
-  auto none = formatProperty(0, 0x100000);
-  EXPECT_EQ(none->getConstraints(), (Constraints{{"none", 0}, {"pal_n_combo", 0x100000}}));
-  auto palOnly = formatProperty(AnalogVideo_PAL_B, 0);
-  EXPECT_TRUE(palOnly->isSupported());
+  auto palOnly = formatProperty(AnalogVideo_PAL_B, 0);  // nothing else available
   EXPECT_EQ(palOnly->getConstraints(), (Constraints{{"pal_b", 16}}));
   auto palG = formatProperty(AnalogVideo_PAL_G, AnalogVideo_PAL_G | AnalogVideo_NTSC_M);
   EXPECT_EQ(palG->getConstraints(), (Constraints{{"ntsc_m", 1}, {"unknown", 0x40}}));

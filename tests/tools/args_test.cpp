@@ -52,11 +52,8 @@ TEST(CommandLine, RefusesWrongCommandLinesWithAReason) {
   } cases[] = {
       {{"capturez"}, "unknown command \"capturez\""},
       {{"devices", "--out", "x"}, "unknown option \"--out\""},
-      {{"devices", "extra"}, "takes no argument"},
       {{"formats"}, "missing argument"},
-      {{"formats", "0", "1"}, "too many"},
       {{"capture", "0", "--frames"}, "needs a value"},
-      {{"capture", "0", "--frames", "0"}, "above 0"},
       {{"capture", "0", "--frames", "5x"}, "\"5x\""},
       {{"capture", "0", "--frames", "2", "--seconds", "1"}, "together"},
       {{"capture", "0", "--frames", "2", "--frames", "3"}, "twice"},
