@@ -15,13 +15,11 @@
 namespace kivo {
 namespace {
 
+using namespace ::testing;
 using test::HandOut;
 using test::ListEnumFilters;
 using test::MockBaseFilter;
 using test::MockGraphBuilder;
-using test::ScopedValue;
-using ::testing::NiceMock;
-using ::testing::Return;
 
 using StubGraph = NiceMock<MockGraphBuilder>;
 
@@ -39,32 +37,29 @@ class StubFilter : public NiceMock<MockBaseFilter> {
   }
 };
 
+// Each box shown: owner, text, caption and style.
 struct Box {
   HWND owner;
-  std::string text;
-  std::string caption;
+  std::string text, caption;
   UINT style;
 };
-
 std::vector<Box> shownBoxes;
 
 int WINAPI recordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-  shownBoxes.push_back({owner, text ? text : "<null>", caption ? caption : "<null>", style});
+  shownBoxes.push_back({owner, text, caption, style});
   return IDOK;
 }
 
-class DisplayGraphFilters : public ::testing::Test {
+class DisplayGraphFilters : public Test {
  protected:
-  DisplayGraphFilters() : hook_(detail::showMessageBox, &recordBox) { shownBoxes.clear(); }
-
- private:
-  ScopedValue<detail::MessageBoxFunction> hook_;
+  DisplayGraphFilters() { shownBoxes.clear(); }
+  test::ScopedValue<detail::MessageBoxFunction> hook_{detail::showMessageBox, &recordBox};
 };
 
 TEST_F(DisplayGraphFilters, ShowsOneBoxPerFilterInEnumeratorOrder) {
   StubGraph graph;
   // Filters report the graph they are in, with a reference the caller owns.
-  StubFilter source(L"Source", &graph);
+  StubFilter source(L"Cam\u00e9ra", &graph);
   StubFilter grabber(L"KIVO Sample Grabber", &graph);
   StubFilter broken(L"Broken");
   EXPECT_CALL(broken, QueryFilterInfo).WillOnce(Return(E_FAIL));
@@ -76,66 +71,37 @@ TEST_F(DisplayGraphFilters, ShowsOneBoxPerFilterInEnumeratorOrder) {
 
   ASSERT_EQ(shownBoxes.size(), 3u);
   EXPECT_EQ(shownBoxes[0].owner, nullptr);
-  EXPECT_EQ(shownBoxes[0].text, "Source");
+  char expected[16] = {};  // the name in the system code page
+  WideCharToMultiByte(CP_ACP, 0, L"Cam\u00e9ra", -1, expected, sizeof(expected), nullptr, nullptr);
+  EXPECT_EQ(shownBoxes[0].text, expected);
   EXPECT_EQ(shownBoxes[0].caption, "Filter Name");
   EXPECT_EQ(shownBoxes[0].style, static_cast<UINT>(MB_OK));
   EXPECT_EQ(shownBoxes[1].text, "Could not get the filter info");
   EXPECT_EQ(shownBoxes[1].caption, "Error");
   EXPECT_EQ(shownBoxes[1].style, 0x10u);
   EXPECT_EQ(shownBoxes[2].text, "KIVO Sample Grabber");
-  // Every filter, the enumerator and the graphs in the filter information
-  // were released: the fakes check their counts when they go.
-  EXPECT_EQ(source.refs(), 0);
-  EXPECT_EQ(broken.refs(), 0);
+  // The graph references in the filter information were released too.
   EXPECT_EQ(filters.refs(), 0);
   EXPECT_EQ(graph.refs(), 1);
 }
 
-TEST_F(DisplayGraphFilters, NameIsInTheSystemCodePage) {
-  StubGraph graph;
-  StubFilter filter(L"Cam\u00e9ra");
-  ListEnumFilters filters({&filter});
-  EXPECT_CALL(graph, EnumFilters).WillOnce(HandOut<0>(&filters));
-  CComPtr<IGraphBuilder> held(&graph);
+// No graph, a failed enumeration, no filters, or an enumerator handing out a
+// null filter: nothing is shown.
+TEST_F(DisplayGraphFilters, GraphsWithoutFiltersShowNothing) {
+  CComPtr<IGraphBuilder> held;
   util::displayGraphFilters(held);
-
-  char expected[16] = {};
-  WideCharToMultiByte(CP_ACP, 0, L"Cam\u00e9ra", -1, expected, sizeof(expected), nullptr, nullptr);
-  ASSERT_EQ(shownBoxes.size(), 1u);
-  EXPECT_EQ(shownBoxes[0].text, expected);
-}
-
-TEST_F(DisplayGraphFilters, EmptyReferenceShowsNothing) {
-  CComPtr<IGraphBuilder> empty;
-  util::displayGraphFilters(empty);
-  EXPECT_TRUE(shownBoxes.empty());
-}
-
-TEST_F(DisplayGraphFilters, GraphThatCannotBeEnumeratedShowsNothing) {
-  StubGraph graph;
-  EXPECT_CALL(graph, EnumFilters).WillOnce(Return(E_OUTOFMEMORY));
-  CComPtr<IGraphBuilder> held(&graph);
-  util::displayGraphFilters(held);
-  EXPECT_TRUE(shownBoxes.empty());
-}
-
-TEST_F(DisplayGraphFilters, EmptyGraphShowsNothing) {
-  StubGraph graph;
-  ListEnumFilters filters({});
-  EXPECT_CALL(graph, EnumFilters).WillOnce(HandOut<0>(&filters));
-  CComPtr<IGraphBuilder> held(&graph);
-  util::displayGraphFilters(held);
-  EXPECT_TRUE(shownBoxes.empty());
-}
-
-TEST_F(DisplayGraphFilters, EnumeratorHandingOutNoFilterEndsTheDiagnostic) {
   StubGraph graph;
   StubFilter after(L"After");
-  ListEnumFilters filters({nullptr, &after});
-  EXPECT_CALL(graph, EnumFilters).WillOnce(HandOut<0>(&filters));
-  CComPtr<IGraphBuilder> held(&graph);
-  util::displayGraphFilters(held);
+  ListEnumFilters none({});
+  ListEnumFilters broken({nullptr, &after});
+  EXPECT_CALL(graph, EnumFilters)
+      .WillOnce(Return(E_OUTOFMEMORY))
+      .WillOnce(HandOut<0>(&none))
+      .WillOnce(HandOut<0>(&broken));
+  held = &graph;
+  for (int i = 0; i < 3; ++i) util::displayGraphFilters(held);
   EXPECT_TRUE(shownBoxes.empty());
+  held = nullptr;
 }
 
 }  // namespace

@@ -1,0 +1,368 @@
+#include <kivo/analog_video_decoder_property.h>
+#include <kivo/base_property.h>
+#include <kivo/enum_property.h>
+#include <kivo/tmode_property.h>
+#include <kivo/trange_mode_property.h>
+#include <kivo/trange_property.h>
+#include <kivo/video_control_property.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "support/mocks/iamanalogvideodecoder.h"
+#include "support/mocks/iamcameracontrol.h"
+#include "support/mocks/iamvideocontrol.h"
+#include "support/mocks/iamvideoprocamp.h"
+#include "support/mocks/ibasefilter.h"
+#include "support/mocks/ipin.h"
+
+namespace kivo {
+namespace {
+
+using namespace ::testing;
+using Constraints = std::map<std::string, long>;
+
+auto ReportByValue(long value, HRESULT status = S_OK) {
+  return DoAll(SetArgPointee<0>(value), Return(status));
+}
+
+auto ReportMode(long value, HRESULT status = S_OK) {
+  return DoAll(SetArgPointee<1>(value), Return(status));
+}
+
+auto ReportRange(long minimum, long maximum, long step, long defaultValue, long caps) {
+  return DoAll(SetArgPointee<1>(minimum), SetArgPointee<2>(maximum), SetArgPointee<3>(step),
+               SetArgPointee<4>(defaultValue), SetArgPointee<5>(caps), Return(S_OK));
+}
+
+auto ReportCurrent(long value, long flags, HRESULT status = S_OK) {
+  return DoAll(SetArgPointee<1>(value), SetArgPointee<2>(flags), Return(status));
+}
+
+// One device filter answering every device interface with a mock.
+class PropertyTest : public Test {
+ protected:
+  PropertyTest() {
+    filter.answer(IID_IAMCameraControl, camera.self());
+    filter.answer(IID_IAMVideoProcAmp, procAmp.self());
+    filter.answer(IID_IAMAnalogVideoDecoder, decoder.self());
+    filter.answer(IID_IAMVideoControl, control.self());
+  }
+  CComPtr<IBaseFilter> filterRef() { return CComPtr<IBaseFilter>(filter.self()); }
+  std::unique_ptr<AnalogVideoDecoderProperty> decoderProperty(const char* name) {
+    return std::make_unique<AnalogVideoDecoderProperty>(name, filterRef());
+  }
+  // A TV-standard property over a decoder reporting `current` and `available`.
+  std::unique_ptr<AnalogVideoDecoderProperty> formatProperty(long current, long available) {
+    EXPECT_CALL(decoder, get_TVFormat(_)).WillOnce(ReportByValue(current));
+    EXPECT_CALL(decoder, get_AvailableTVFormats(_)).WillOnce(ReportByValue(available));
+    return decoderProperty("AnalogVideoFormat");
+  }
+  std::unique_ptr<VideoControlProperty> flipProperty(long flag) {
+    return std::make_unique<VideoControlProperty>("Flip", flag, filterRef(), CComPtr<IPin>(pin.self()));
+  }
+
+  NiceMock<test::MockAMCameraControl> camera;
+  NiceMock<test::MockAMVideoProcAmp> procAmp;
+  NiceMock<test::MockAMAnalogVideoDecoder> decoder;
+  NiceMock<test::MockAMVideoControl> control;
+  NiceMock<test::MockPin> pin;
+  NiceMock<test::MockBaseFilter> filter;
+};
+
+TEST_F(PropertyTest, RangeDefaultIsClampedMaximumFirstAndFailuresLeaveItUnsupported) {
+  EXPECT_CALL(procAmp, GetRange(VideoProcAmp_Brightness, _, _, _, _, _))
+      .WillOnce(ReportRange(0, 100, 5, 150, 2));
+  EXPECT_CALL(procAmp, GetRange(VideoProcAmp_Contrast, _, _, _, _, _))
+      .WillOnce(ReportRange(10, 5, 1, 7, 2));
+  EXPECT_CALL(procAmp, GetRange(VideoProcAmp_Hue, _, _, _, _, _))
+      .WillOnce(ReportRange(-10, 10, 1, -20, 1));
+  TRangeProperty<IAMVideoProcAmp> brightness("Brightness", VideoProcAmp_Brightness, filterRef());
+  TRangeProperty<IAMVideoProcAmp> contrast("Contrast", VideoProcAmp_Contrast, filterRef());
+  TRangeProperty<IAMVideoProcAmp> hue("Hue", VideoProcAmp_Hue, filterRef());
+  long minimum, maximum, step, defaultValue, caps;
+  brightness.getRange(minimum, maximum, step, defaultValue, caps);
+  EXPECT_EQ(defaultValue, 100);
+  EXPECT_TRUE(brightness.isSupported());
+  contrast.getRange(minimum, maximum, step, defaultValue, caps);
+  EXPECT_EQ(defaultValue, 10);
+  hue.getRange(minimum, maximum, step, defaultValue, caps);
+  EXPECT_EQ(defaultValue, -10);  // signed comparison
+
+  EXPECT_CALL(camera, GetRange(CameraControl_Iris, _, _, _, _, _))
+      .WillOnce(Return(E_PROP_ID_UNSUPPORTED));
+  TRangeProperty<IAMCameraControl> iris("Iris", CameraControl_Iris, filterRef());
+  EXPECT_FALSE(iris.isSupported());
+  EXPECT_EQ(iris.getDependentProperty(), nullptr);
+  TRangeProperty<IAMCameraControl> orphan("Zoom", CameraControl_Zoom, nullptr);
+  long value = 0;
+  EXPECT_EQ(orphan.getValue(&value), E_UNEXPECTED);
+  EXPECT_EQ(orphan.setValue(&value), E_UNEXPECTED);
+  filter.refuse(IID_IAMVideoProcAmp);
+  TModeProperty<IAMVideoProcAmp> color("ColorEnable", VideoProcAmp_ColorEnable, filterRef());
+  EXPECT_FALSE(color.isSupported());
+  EXPECT_TRUE(color.getConstraints().empty());
+}
+
+// A mode companion exists only when both auto and manual are offered; it
+// holds references of its own and outlives its owner.
+TEST_F(PropertyTest, CompanionOnlyWhenBothAutoAndManualAreOffered) {
+  EXPECT_CALL(camera, GetRange(CameraControl_Pan, _, _, _, _, _))
+      .WillOnce(ReportRange(-180, 180, 1, 0, CameraControl_Flags_Auto));
+  EXPECT_CALL(camera, GetRange(CameraControl_Exposure, _, _, _, _, _))
+      .WillOnce(ReportRange(-13, -1, 1, -6, 3));
+  TRangeProperty<IAMCameraControl> pan("Pan", CameraControl_Pan, filterRef());
+  auto exposure = std::make_unique<TRangeProperty<IAMCameraControl>>(
+      "Exposure", CameraControl_Exposure, filterRef());
+  EXPECT_EQ(pan.getDependentProperty(), nullptr);
+  std::unique_ptr<BaseProperty> companion(exposure->getDependentProperty());
+  auto* mode = dynamic_cast<TRangeModeProperty<IAMCameraControl>*>(companion.get());
+  ASSERT_NE(mode, nullptr);
+  EXPECT_STREQ(mode->getName(), "ExposureMode");
+  EXPECT_EQ(mode->getRangeProperty(), exposure.get());
+  EXPECT_STREQ(mode->getDefaultName(), "auto");
+  EXPECT_EQ(mode->getConstraints(), (Constraints{{"auto", 1}, {"manual", 2}}));
+  EXPECT_EQ(camera.refs(), 3);  // pan, exposure and its companion
+  exposure.reset();
+  EXPECT_EQ(camera.refs(), 2);
+  EXPECT_EQ(filter.refs(), 2);
+  EXPECT_CALL(camera, Get(CameraControl_Exposure, _, _)).WillOnce(ReportCurrent(-5, 2));
+  long flags = 0;
+  EXPECT_EQ(companion->getValue(&flags), S_OK);
+  EXPECT_EQ(flags, 2);
+  companion.reset();
+  EXPECT_EQ(camera.refs(), 1);
+}
+
+TEST_F(PropertyTest, ValueWritesKeepFlagsAndModeWritesKeepValue) {
+  EXPECT_CALL(camera, GetRange(CameraControl_Focus, _, _, _, _, _))
+      .WillOnce(ReportRange(0, 1000, 10, 500, 3));
+  TRangeProperty<IAMCameraControl> focus("Focus", CameraControl_Focus, filterRef());
+  std::unique_ptr<BaseProperty> focusMode(focus.getDependentProperty());
+  ASSERT_NE(focusMode, nullptr);
+  InSequence order;
+  EXPECT_CALL(camera, Get(CameraControl_Focus, _, _)).WillOnce(ReportCurrent(321, 1));
+  EXPECT_CALL(camera, Get(CameraControl_Focus, _, _))
+      .WillOnce(ReportCurrent(321, 1, E_PROP_ID_UNSUPPORTED));
+  EXPECT_CALL(camera, Get(CameraControl_Focus, _, _)).WillOnce(ReportCurrent(321, 1));
+  EXPECT_CALL(camera, Set(CameraControl_Focus, 321, 2)).WillOnce(Return(S_OK));
+  EXPECT_CALL(camera, Get(CameraControl_Focus, _, _)).WillOnce(ReportCurrent(321, 2));
+  EXPECT_CALL(camera, Set(CameraControl_Focus, 700, 2)).WillOnce(Return(E_INVALIDARG));
+  // A failing preliminary read sends zeros.
+  EXPECT_CALL(camera, Get(CameraControl_Focus, _, _)).WillOnce(Return(E_FAIL));
+  EXPECT_CALL(camera, Set(CameraControl_Focus, 650, 0)).WillOnce(Return(S_OK));
+  long value = 0;
+  EXPECT_EQ(focus.getValue(&value), S_OK);
+  EXPECT_EQ(value, 321);
+  EXPECT_EQ(focusMode->getValue(&value), E_PROP_ID_UNSUPPORTED);
+  EXPECT_EQ(value, 1);
+  value = 2;
+  EXPECT_EQ(focusMode->setValue(&value), S_OK);
+  value = 700;
+  EXPECT_EQ(focus.setValue(&value), E_INVALIDARG);
+  value = 650;
+  EXPECT_EQ(focus.setValue(&value), S_OK);
+  EXPECT_EQ(focus.getValue(nullptr), E_POINTER);
+  EXPECT_EQ(focusMode->setValue(nullptr), E_POINTER);
+}
+
+TEST_F(PropertyTest, OnOffSettingDefaultsToOnWhateverTheDeviceSays) {
+  EXPECT_CALL(procAmp, GetRange(VideoProcAmp_ColorEnable, _, _, _, _, _))
+      .WillOnce(ReportRange(0, 1, 1, 0, 2));
+  TModeProperty<IAMVideoProcAmp> color("ColorEnable", VideoProcAmp_ColorEnable, filterRef());
+  EXPECT_TRUE(color.isSupported());
+  EXPECT_STREQ(color.getDefaultName(), "on");
+  EXPECT_EQ(color.getConstraints(), (Constraints{{"off", 0}, {"on", 1}}));
+  InSequence order;
+  EXPECT_CALL(procAmp, Get(VideoProcAmp_ColorEnable, _, _)).WillOnce(ReportCurrent(0, 2));
+  EXPECT_CALL(procAmp, Set(VideoProcAmp_ColorEnable, 1, 2)).WillOnce(Return(S_FALSE));
+  long value = 1;
+  EXPECT_EQ(color.setValue(&value), S_FALSE);
+}
+
+// The current standard and the available ones; unnamed bits are "unknown"
+// and PAL_G is never offered by name.
+TEST_F(PropertyTest, OffersTheCurrentStandardAndTheAvailableOnes) {
+  auto ntsc = formatProperty(AnalogVideo_NTSC_M, 0x1 | 0x10 | 0x1000);
+  EXPECT_EQ(ntsc->getConstraints(), (Constraints{{"ntsc_m", 1}, {"pal_b", 16}, {"secam_b", 4096}}));
+  EXPECT_STREQ(ntsc->getDefaultName(), "ntsc_m");
+  auto palOnly = formatProperty(AnalogVideo_PAL_B, 0);  // nothing else available
+  EXPECT_EQ(palOnly->getConstraints(), (Constraints{{"pal_b", 16}}));
+  auto palG = formatProperty(AnalogVideo_PAL_G, AnalogVideo_PAL_G | AnalogVideo_NTSC_M);
+  EXPECT_EQ(palG->getConstraints(), (Constraints{{"ntsc_m", 1}, {"unknown", 0x40}}));
+  auto mixed = formatProperty(0x11, 0x11);
+  EXPECT_EQ(mixed->getConstraints(), (Constraints{{"ntsc_m", 1}, {"pal_b", 16}, {"unknown", 0x11}}));
+  auto all = formatProperty(0, 0x1FFFFF);
+  EXPECT_EQ(all->getConstraints().size(), 20u);
+  EXPECT_EQ(all->getConstraints().count("unknown"), 0u);
+}
+
+TEST_F(PropertyTest, DeviceFailuresOrUnknownNamesLeaveItUnsupported) {
+  EXPECT_CALL(decoder, get_TVFormat(_)).WillOnce(ReportByValue(1));
+  EXPECT_CALL(decoder, get_AvailableTVFormats(_)).WillOnce(Return(E_NOTIMPL));
+  EXPECT_FALSE(decoderProperty("AnalogVideoFormat")->isSupported());
+  EXPECT_CALL(decoder, get_OutputEnable(_)).WillOnce(Return(E_FAIL));
+  EXPECT_FALSE(decoderProperty("OutputEnable")->isSupported());
+  // Names are matched exactly; an unknown one asks the decoder nothing.
+  EXPECT_CALL(decoder, get_HorizontalLocked(_)).Times(0);
+  auto lowerCase = decoderProperty("horizontallocked");
+  EXPECT_FALSE(lowerCase->isSupported());
+  long value = 0;
+  EXPECT_EQ(lowerCase->getValue(&value), E_UNEXPECTED);
+  EXPECT_EQ(lowerCase->setValue(&value), E_UNEXPECTED);
+  lowerCase.reset();
+  EXPECT_EQ(decoder.refs(), 0);
+  EXPECT_EQ(filter.refs(), 0);
+  filter.refuse(IID_IAMAnalogVideoDecoder);
+  EXPECT_FALSE(decoderProperty("OutputEnable")->isSupported());
+}
+
+TEST_F(PropertyTest, EachSettingReadsAndWritesThroughItsOwnCalls) {
+  EXPECT_CALL(decoder, get_OutputEnable(_)).WillOnce(ReportByValue(1)).WillOnce(ReportByValue(0, S_FALSE));
+  EXPECT_CALL(decoder, put_OutputEnable(5)).WillOnce(Return(E_INVALIDARG));
+  auto output = decoderProperty("OutputEnable");
+  EXPECT_EQ(output->getConstraints(), (Constraints{{"off", 0}, {"on", 1}}));
+  EXPECT_STREQ(output->getDefaultName(), "on");
+  long value = 7;
+  EXPECT_EQ(output->getValue(&value), S_FALSE);
+  EXPECT_EQ(value, 0);
+  value = 5;  // passed on unchecked
+  EXPECT_EQ(output->setValue(&value), E_INVALIDARG);
+
+  EXPECT_CALL(decoder, get_VCRHorizontalLocking(_)).WillOnce(ReportByValue(1));
+  EXPECT_CALL(decoder, put_VCRHorizontalLocking(0)).WillOnce(Return(S_OK));
+  auto locking = decoderProperty("VCRHorizontalLocking");
+  EXPECT_EQ(locking->getConstraints(), (Constraints{{"broadcast", 0}, {"tape", 1}}));
+  value = 0;
+  EXPECT_EQ(locking->setValue(&value), S_OK);
+
+  EXPECT_CALL(decoder, get_TVFormat(_)).WillOnce(ReportByValue(1)).WillOnce(ReportByValue(0x10));
+  EXPECT_CALL(decoder, get_AvailableTVFormats(_)).WillOnce(ReportByValue(0x11));
+  EXPECT_CALL(decoder, put_TVFormat(0x1000)).WillOnce(Return(VFW_E_INVALIDMEDIATYPE));
+  auto format = decoderProperty("AnalogVideoFormat");
+  EXPECT_EQ(format->getValue(&value), S_OK);
+  EXPECT_EQ(value, 0x10);
+  value = 0x1000;  // not among the constraints: the decoder judges
+  EXPECT_EQ(format->setValue(&value), VFW_E_INVALIDMEDIATYPE);
+
+  // HorizontalLocked is read-only: writing touches nothing.
+  EXPECT_CALL(decoder, get_HorizontalLocked(_)).WillOnce(ReportByValue(0)).WillOnce(ReportByValue(1));
+  EXPECT_CALL(decoder, put_OutputEnable(_)).Times(0);
+  EXPECT_CALL(decoder, put_TVFormat(_)).Times(0);
+  auto locked = decoderProperty("HorizontalLocked");
+  EXPECT_FALSE(locked->isSettable());
+  EXPECT_STREQ(locked->getDefaultName(), "off");
+  EXPECT_EQ(locked->getValue(&value), S_OK);
+  EXPECT_EQ(value, 1);
+  EXPECT_EQ(locked->setValue(&value), E_FAIL);
+  EXPECT_EQ(locked->getValue(nullptr), E_POINTER);
+  EXPECT_EQ(decoder.refs(), 4);
+}
+
+TEST_F(PropertyTest, OnlyBitsThePinOffersMakeAProperty) {
+  EXPECT_CALL(control, GetCaps(Eq(pin.self()), _))
+      .WillOnce(ReportMode(VideoControlFlag_FlipHorizontal | VideoControlFlag_Trigger))
+      .WillOnce(ReportMode(VideoControlFlag_FlipHorizontal))
+      .WillOnce(ReportMode(0x3, E_FAIL));
+  EXPECT_CALL(control, GetMode(_, _)).Times(0);
+  auto horizontal = flipProperty(VideoControlFlag_FlipHorizontal);
+  auto vertical = flipProperty(VideoControlFlag_FlipVertical);
+  EXPECT_TRUE(horizontal->isSupported());
+  EXPECT_STREQ(horizontal->getDefaultName(), "off");
+  EXPECT_FALSE(vertical->isSupported());
+  EXPECT_FALSE(flipProperty(VideoControlFlag_FlipHorizontal)->isSupported());
+  // Each property holds its own filter, interface and pin references.
+  EXPECT_EQ(control.refs(), 2);
+  EXPECT_EQ(pin.refs(), 2);
+  horizontal.reset();
+  EXPECT_EQ(control.refs(), 1);
+  EXPECT_EQ(pin.refs(), 1);
+  EXPECT_EQ(filter.refs(), 1);
+
+  // No pin: the device is not asked about a null one.
+  VideoControlProperty noPin("Flip", VideoControlFlag_FlipVertical,
+                             CComPtr<IBaseFilter>(filter.self()), nullptr);
+  EXPECT_FALSE(noPin.isSupported());
+  filter.refuse(IID_IAMVideoControl);
+  auto noControl = flipProperty(VideoControlFlag_FlipVertical);
+  long value = 5;
+  EXPECT_EQ(noControl->getValue(&value), E_UNEXPECTED);
+  EXPECT_EQ(noControl->setValue(&value), E_UNEXPECTED);
+  EXPECT_EQ(value, 5);
+}
+
+TEST_F(PropertyTest, ReadsAndWritesOneBitKeepingTheOthers) {
+  EXPECT_CALL(control, GetCaps(_, _)).WillOnce(ReportMode(0x3));
+  auto vertical = flipProperty(VideoControlFlag_FlipVertical);
+  ASSERT_TRUE(vertical->isSupported());
+  InSequence order;
+  EXPECT_CALL(control, GetMode(Eq(pin.self()), _)).WillOnce(ReportMode(0x3));
+  EXPECT_CALL(control, GetMode(_, _)).WillOnce(ReportMode(0x3, E_FAIL));
+  EXPECT_CALL(control, GetMode(_, _)).WillOnce(ReportMode(0x1));
+  EXPECT_CALL(control, SetMode(Eq(pin.self()), 0x3)).WillOnce(Return(S_OK));
+  EXPECT_CALL(control, GetMode(_, _)).WillOnce(ReportMode(0xB));
+  EXPECT_CALL(control, SetMode(_, 0x9)).WillOnce(Return(E_INVALIDARG));
+  // An unreadable mode is taken as 0.
+  EXPECT_CALL(control, GetMode(_, _)).WillOnce(Return(E_FAIL));
+  EXPECT_CALL(control, SetMode(_, 0x2)).WillOnce(Return(S_OK));
+  long value = 9;
+  EXPECT_EQ(vertical->getValue(&value), S_OK);
+  EXPECT_EQ(value, 1);
+  value = 9;
+  EXPECT_EQ(vertical->getValue(&value), E_FAIL);
+  EXPECT_EQ(value, 9);  // untouched on failure
+  value = 1;
+  EXPECT_EQ(vertical->setValue(&value), S_OK);
+  value = 2;  // anything but 1 clears the bit
+  EXPECT_EQ(vertical->setValue(&value), E_INVALIDARG);
+  value = 1;
+  EXPECT_EQ(vertical->setValue(&value), S_OK);
+  EXPECT_EQ(vertical->setValue(nullptr), E_POINTER);
+}
+
+// The smallest concrete enumerated property, opening the model's protected
+// operations.
+class PlainEnum : public IEnumProperty {
+ public:
+  using IEnumProperty::IEnumProperty;
+  long getValue(void*) const override { return E_NOTIMPL; }
+  long setValue(void*) override { return E_NOTIMPL; }
+  void add(const char* name, long value) { addEnumPair(name, value); }
+  void setDefault(long value) { defaultValue = value; }
+};
+
+TEST(BaseProperty, CopySharesTheFilterAndNamesNullAsEmpty) {
+  ::testing::NiceMock<test::MockBaseFilter> filter;
+  {
+    PlainEnum original(nullptr, CComPtr<IBaseFilter>(filter.self()));
+    EXPECT_STREQ(original.getName(), "");
+    EXPECT_FALSE(original.isSupported());
+    PlainEnum copy(original);
+    EXPECT_EQ(copy.getFilter().p, filter.self());
+    EXPECT_EQ(filter.refs(), 2);
+  }
+  EXPECT_EQ(filter.refs(), 0);
+}
+
+// The first value for a name stays; the default name is the first name (in
+// sorted order) carrying the default, or null.
+TEST(IEnumProperty, FirstValueStaysAndDefaultNameIsTheFirstCarryingIt) {
+  PlainEnum property("X", nullptr);
+  EXPECT_EQ(property.getDefaultName(), nullptr);
+  property.add("tape", 1);
+  property.add("manual", 2);
+  property.add("broadcast", 1);
+  property.add("tape", 5);
+  EXPECT_EQ(property.getConstraints().at("tape"), 1);
+  property.setDefault(1);
+  EXPECT_STREQ(property.getDefaultName(), "broadcast");
+  property.setDefault(9);
+  EXPECT_EQ(property.getDefaultName(), nullptr);
+}
+
+}  // namespace
+}  // namespace kivo
