@@ -1,8 +1,5 @@
-// A host that forgets to initialise COM: kivo answers with the platform's
-// status, and the same graph renders once COM is there.
-//
-// This program initialises COM only where a test says so, so that no
-// apartment of the process makes an uninitialised thread work by accident.
+// A file graph on a thread without COM fails with the platform's status and
+// renders once COM is there. COM is initialised only where a test says so.
 
 #include <kivo/file_capture_graph.h>
 #include <kivo/media_cb.h>
@@ -37,11 +34,9 @@ class ComApartment : public ::testing::Test {
   }
 };
 
-// Runs `body` on a thread of its own and waits for it.
 template <class Body>
 void onFreshThread(Body body) {
-  std::thread thread(body);
-  thread.join();
+  std::thread(body).join();
 }
 
 TEST_F(ComApartment, RenderWithoutComFailsCleanlyAndSucceedsOnceComIsThere) {
@@ -69,8 +64,8 @@ TEST_F(ComApartment, RenderWithoutComFailsCleanlyAndSucceedsOnceComIsThere) {
 }
 
 TEST_F(ComApartment, AThreadWithoutComUsesTheProcessMultithreadedApartment) {
-  // Another thread holds the multithreaded apartment open; a thread that
-  // never initialised COM then belongs to it implicitly, as on Windows.
+  // While another thread holds the multithreaded apartment open, a thread
+  // without COM belongs to it implicitly, as on Windows.
   test::EventCounter entered, leave;
   std::thread holder([&] {
     test::ComScope com;

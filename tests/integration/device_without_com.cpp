@@ -1,10 +1,6 @@
-// A graph used on a thread that never initialised COM. kivo does not
-// initialise COM on a host's thread (that would choose the thread's
-// apartment for the host): such a graph cannot be built, and says so with
-// COM's status instead of failing later or crashing.
-//
-// A program of its own: no other test may have left a multithreaded
-// apartment behind, which a thread without COM would join implicitly.
+// A device graph on a thread that never initialised COM fails with COM's
+// status. A program of its own: a thread without COM would implicitly join
+// a multithreaded apartment another test left behind.
 
 #include <thread>
 
@@ -14,8 +10,7 @@ namespace kivo::test {
 namespace {
 
 TEST(DeviceWithoutCom, RenderAndStartFailWithComNotInitialised) {
-  // The devices are listed in a single-threaded apartment, so that no
-  // multithreaded one exists while the other thread works.
+  // Listed in a single-threaded apartment: no multithreaded one exists.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   ASSERT_TRUE(SUCCEEDED(com));
   {

@@ -1,5 +1,4 @@
-// A host reading media files through FileCaptureGraph, against the
-// platform's real source filters, splitters and sample grabbers.
+// A host reading media files through FileCaptureGraph on Wine's DirectShow.
 
 #include <kivo/duration_unsupported_exception.h>
 #include <kivo/dx_media_info.h>
@@ -15,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace kivo {
@@ -45,8 +45,7 @@ class RecordingCallback : public IMediaCB {
   long long bytes = 0;
 };
 
-// A callback whose destruction the graph must never outlive while
-// streaming; it fails the test when called after it was retired.
+// Fails the test when called after it was retired.
 class GuardedCallback : public RecordingCallback {
  public:
   long processSample(double t, IMediaSample* s) override {
@@ -68,6 +67,7 @@ class FileGraphTest : public ::testing::Test {
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     while (!graph.isStreamFinished()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::yield();
     }
     return true;
   }
@@ -132,31 +132,6 @@ TEST_F(FileGraphTest, VideoAndAudioStreamsReachTheirOwnCallbacks) {
   EXPECT_EQ(audio.bytes, 2 * 22050 * 2);
 }
 
-TEST_F(FileGraphTest, AnAudioCallbackAloneLeavesTheVideoUnrendered) {
-  RecordingCallback audio;
-  FileCaptureGraph graph(test::mediaPath("rgb24_pcm_2s.avi"));
-  graph.setAudioCallback(&audio, FileCaptureGraph::SAMPLE_PCM);
-  ASSERT_EQ(graph.render(false), S_OK);
-  EXPECT_EQ(graph.getVideoInfo(), nullptr);
-  ASSERT_NE(graph.getAudioInfo(), nullptr);
-  ASSERT_TRUE(runToEnd(graph));
-  graph.stop();
-  EXPECT_EQ(audio.bytes, 2 * 22050 * 2);
-}
-
-TEST_F(FileGraphTest, WaveFilesAreReadWhole) {
-  RecordingCallback audio;
-  FileCaptureGraph graph(test::mediaPath("tone_44100_1s.wav"));
-  graph.setAudioCallback(&audio, FileCaptureGraph::SAMPLE_PCM);
-  ASSERT_EQ(graph.render(false), S_OK);
-  ASSERT_NE(graph.getAudioInfo(), nullptr);
-  EXPECT_EQ(graph.getAudioInfo()->getAudioSampleRate(), 44100);
-  EXPECT_NEAR(graph.getDurationInSeconds(), 1.0, 0.01);
-  ASSERT_TRUE(runToEnd(graph));
-  graph.stop();
-  EXPECT_EQ(audio.bytes, 44100 * 2);
-}
-
 TEST_F(FileGraphTest, FramesAndSamplesAreUnitsThePlatformRefuses) {
   RecordingCallback video;
   FileCaptureGraph graph(test::mediaPath("rgb24_160x120_10fps_20f.avi"));
@@ -172,24 +147,14 @@ TEST_F(FileGraphTest, FramesAndSamplesAreUnitsThePlatformRefuses) {
   EXPECT_NEAR(graph.getDurationInSeconds(), 2.0, 0.01);
 }
 
-TEST_F(FileGraphTest, APositionSetBeforeStartIsWhereDeliveryBegins) {
-  RecordingCallback video;
-  FileCaptureGraph graph(test::mediaPath("rgb24_160x120_10fps_20f.avi"));
-  graph.setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
-  ASSERT_EQ(graph.render(false), S_OK);
-  graph.setPositionInSeconds(1.0);
-  EXPECT_NEAR(graph.getPositionInSeconds(), 1.0, 0.001);
-  ASSERT_TRUE(runToEnd(graph));
-  graph.stop();
-  EXPECT_EQ(video.count(), 10);
-}
-
+// A position set before start is where delivery begins, also across reset.
 TEST_F(FileGraphTest, ResetThenRenderReadsOnFromTheSavedPosition) {
   RecordingCallback video;
   FileCaptureGraph graph(test::mediaPath("rgb24_160x120_10fps_20f.avi"));
   graph.setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
   ASSERT_EQ(graph.render(false), S_OK);
   graph.setPositionInSeconds(1.5);
+  EXPECT_NEAR(graph.getPositionInSeconds(), 1.5, 0.001);
   graph.reset();
   EXPECT_FALSE(graph.isRendered());
   EXPECT_EQ(graph.getVideoInfo(), nullptr);
@@ -201,17 +166,11 @@ TEST_F(FileGraphTest, ResetThenRenderReadsOnFromTheSavedPosition) {
   EXPECT_EQ(video.count(), 5);
 }
 
-TEST_F(FileGraphTest, ANonAsciiFileNameOpens) {
-  RecordingCallback video;
-  FileCaptureGraph graph(test::mediaPath("vid\xc3\xa9o_\xc3\xbcn\xc3\xaf" "code.avi"));
-  graph.setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
-  ASSERT_EQ(graph.render(false), S_OK);
-  ASSERT_TRUE(runToEnd(graph));
-  graph.stop();
-  EXPECT_EQ(video.count(), 20);
-}
+TEST_F(FileGraphTest, AMissingDecoderIsNamedAndTheNameSurvivesReset) {
+  FileCaptureGraph wave(test::mediaPath("tone_44100_1s.wav"));
+  EXPECT_EQ(wave.render(false), E_UNEXPECTED);  // no callback: nothing to render
+  EXPECT_EQ(wave.getMissingCodecName(), "Unknown Codec");
 
-TEST_F(FileGraphTest, AMissingDecoderIsNamed) {
   RecordingCallback video;
   FileCaptureGraph graph(test::mediaPath("divx_160x120.avi"));
   EXPECT_EQ(graph.getMissingCodecName(), "Unknown Codec");
@@ -219,22 +178,6 @@ TEST_F(FileGraphTest, AMissingDecoderIsNamed) {
   EXPECT_LT(graph.render(false), 0);
   EXPECT_FALSE(graph.isRendered());
   EXPECT_EQ(graph.getMissingCodecName(), "DivX");
-  EXPECT_EQ(video.count(), 0);
-}
-
-TEST_F(FileGraphTest, RenderWithoutCallbackFailsAndDiagnoses) {
-  FileCaptureGraph wave(test::mediaPath("tone_44100_1s.wav"));
-  EXPECT_EQ(wave.render(false), E_UNEXPECTED);
-  EXPECT_EQ(wave.getMissingCodecName(), "Unknown Codec");
-  EXPECT_FALSE(wave.isRendered());
-}
-
-TEST_F(FileGraphTest, TheDiagnosisSurvivesResetAndRetries) {
-  RecordingCallback video;
-  FileCaptureGraph graph(test::mediaPath("divx_160x120.avi"));
-  graph.setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
-  ASSERT_LT(graph.render(false), 0);
-  ASSERT_EQ(graph.getMissingCodecName(), "DivX");
   graph.reset();
   EXPECT_EQ(graph.getMissingCodecName(), "DivX");
   // Wine's AVI splitter offers no type on its outputs, so not even the
@@ -243,31 +186,6 @@ TEST_F(FileGraphTest, TheDiagnosisSurvivesResetAndRetries) {
   EXPECT_LT(graph.render(false), 0);
   EXPECT_EQ(graph.getMissingCodecName(), "DivX");
   EXPECT_EQ(video.count(), 0);
-}
-
-TEST_F(FileGraphTest, BrokenFilesFailWithoutCrashOrHang) {
-  // The truncated file ends inside its header: a parser handed such a file
-  // may wait for the missing bytes for ever, so it is refused beforehand.
-  for (const char* name : {"empty.avi", "random.avi", "missing-file.avi", "truncated.avi"}) {
-    SCOPED_TRACE(name);
-    RecordingCallback video;
-    FileCaptureGraph graph(test::mediaPath(name));
-    graph.setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
-    EXPECT_LT(graph.render(false), 0);
-    EXPECT_FALSE(graph.isRendered());
-    EXPECT_FALSE(graph.getMissingCodecName().empty());
-    EXPECT_EQ(video.count(), 0);
-  }
-}
-
-TEST_F(FileGraphTest, AGraphThatFailedRendersTheNextGoodFile) {
-  RecordingCallback video;
-  FileCaptureGraph bad(test::mediaPath("random.avi"));
-  bad.setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
-  EXPECT_LT(bad.render(false), 0);
-  FileCaptureGraph good(test::mediaPath("rgb24_160x120_10fps_20f.avi"));
-  good.setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
-  EXPECT_EQ(good.render(false), S_OK);
 }
 
 TEST_F(FileGraphTest, DestroyingARunningGraphStopsItsCallbacks) {

@@ -1,8 +1,7 @@
 #pragma once
 
-// What the video capture integration tests share: a host callback that logs
-// every frame, the device lookup and a fixture that skips when the KIVO Test
-// Camera is not registered in the Wine prefix.
+// What the device graph tests share: a host callback logging every frame,
+// the device lookup, and a fixture that skips without the Test Camera.
 
 #include <kivo/filter_enums.h>
 #include <kivo/media_cb.h>
@@ -15,9 +14,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "common/process_usage.h"
 #include "support/wait.h"
-
 
 #include <chrono>
 #include <cstdint>
@@ -31,26 +28,22 @@ namespace kivo::test {
 
 constexpr char kUsbCamera[] = "KIVO Test Camera";
 constexpr char kAnalogCamera[] = "KIVO Test Camera (Analog)";
-constexpr char kVfwCamera[] = "KIVO Test Camera (VFW)";
 
-// A generous bound for frames to arrive: the Test Camera delivers at least
-// 5 frames per second, and a loaded machine may be slow to start a graph.
+// The Test Camera delivers at least 5 frames per second; a loaded machine
+// may be slow to start a graph.
 constexpr std::chrono::milliseconds kFrameWait(20000);
 
-// What the frames seen by a FrameCollector looked like. It outlives the
-// collector, which the graph destroys at reset.
+// What a FrameCollector saw; outlives the collector, which the graph
+// destroys at reset.
 struct FrameLog {
   std::mutex mutex;
   std::vector<uint32_t> counters;  // the Test Camera's frame counter
-  std::vector<long> sizes;         // the sample's actual data length
-  std::vector<BYTE> lastFrame;     // a copy of the latest frame
+  std::vector<long> sizes;
+  std::vector<BYTE> lastFrame;
   EventCounter frames;
   EventCounter destroyed;
 
-  size_t frameCount() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return counters.size();
-  }
+  size_t frameCount() { return countersSeen().size(); }
   std::vector<uint32_t> countersSeen() {
     std::lock_guard<std::mutex> lock(mutex);
     return counters;
@@ -65,12 +58,11 @@ struct FrameLog {
   }
 };
 
-// A host's frame handler: reads every sample on the streaming thread.
 class FrameCollector : public IMediaCB {
  public:
   explicit FrameCollector(std::shared_ptr<FrameLog> log) : log_(std::move(log)) {}
 
-  long processSample(double /*sampleTime*/, IMediaSample* sample) override {
+  long processSample(double, IMediaSample* sample) override {
     BYTE* data = nullptr;
     if (!sample || FAILED(sample->GetPointer(&data)) || !data) return E_POINTER;
     const long length = sample->GetActualDataLength();
@@ -110,7 +102,7 @@ inline std::vector<std::string> capabilityNames(const VideoCaptureGraph& graph) 
   return names;
 }
 
-// The frame interval and size of the media type connected at the grabber.
+// The media type connected at the grabber.
 struct Connected {
   GUID subtype = GUID_NULL;
   long width = 0;
@@ -125,7 +117,7 @@ inline Connected connectedFormat(const VideoCaptureGraph& graph) {
   result.subtype = type.subtype;
   if (type.formattype == FORMAT_VideoInfo && type.cbFormat >= sizeof(VIDEOINFOHEADER) &&
       type.pbFormat) {
-    const VIDEOINFOHEADER* header = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+    const auto* header = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
     result.width = header->bmiHeader.biWidth;
     result.height = header->bmiHeader.biHeight;
     result.interval = header->AvgTimePerFrame;
@@ -133,11 +125,6 @@ inline Connected connectedFormat(const VideoCaptureGraph& graph) {
   return result;
 }
 
-// The number of threads of this process.
-inline long threadCount() { return tools::ProcessUsage::countThreads(); }
-
-// COM, the device list and the Test Camera's devices; skips the test when
-// the Test Camera is not registered.
 class TestCameraTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -149,11 +136,10 @@ class TestCameraTest : public ::testing::Test {
   void TearDown() override { devices_.reset(); }
 
   // A new graph on the named device with a logging callback.
-  std::unique_ptr<VideoCaptureGraph> openGraph(const char* name, std::shared_ptr<FrameLog> log,
-                                               int rendererMode = 0) {
+  std::unique_ptr<VideoCaptureGraph> openGraph(const char* name, std::shared_ptr<FrameLog> log) {
     VideoCaptureFilter* device = findDevice(*devices_, name);
     if (!device) return nullptr;
-    std::unique_ptr<VideoCaptureGraph> graph(new VideoCaptureGraph(device, rendererMode));
+    std::unique_ptr<VideoCaptureGraph> graph(new VideoCaptureGraph(device, 0));
     if (log) graph->setMediaCB(new FrameCollector(log));
     return graph;
   }
