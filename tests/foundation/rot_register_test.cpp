@@ -39,48 +39,29 @@ HRESULT WINAPI fakeTable(DWORD reserved, IRunningObjectTable** table) {
   return tableStatus;
 }
 
-class ROTRegisterTest : public Test {
- protected:
-  ROTRegisterTest() {
-    currentTable = &table_;
-    tableStatus = S_OK;
-    tableRequests = 0;
-  }
-  ~ROTRegisterTest() override { currentTable = nullptr; }
-
-  NiceMock<MockGraphBuilder> graphObject_;
-  StrictMock<MockRunningObjectTable> table_;
-  test::ScopedValue<detail::RunningObjectTableFunction> hook_{detail::getRunningObjectTable,
-                                                               &fakeTable};
-};
-
+// Registration and revocation on the platform's table are checked on Wine;
+// here, a 64-bit address (only its low half counts) and the failure paths.
 TEST(ROTRegisterName, EightLowerCaseHexDigitsEach) {
-  using Access = TestAccess<ROTRegister>;
-  EXPECT_EQ(Access::itemName(reinterpret_cast<const void*>(0x12345678), 28),
-            L"FilterGraph 12345678 pid 0000001c");
-  // Only the low half of a 64-bit address counts.
-  EXPECT_EQ(
-      Access::itemName(reinterpret_cast<const void*>(static_cast<uintptr_t>(0x7ff812345678ull)),
-                       0xFFFFFFFF),
-      L"FilterGraph 12345678 pid ffffffff");
+  const void* graph = reinterpret_cast<const void*>(static_cast<uintptr_t>(0x7ff8abcdef78ull));
+  EXPECT_EQ(TestAccess<ROTRegister>::itemName(graph, 0xFFFFFFFF), L"FilterGraph abcdef78 pid ffffffff");
 }
 
-// Registration under its name and its revocation on the platform's table
-// are checked by the integration tests; here, the failure paths.
-TEST_F(ROTRegisterTest, FailuresLeaveItUnregisteredAndRevokeHappensOnce) {
+TEST(ROTRegister, FailuresLeaveItUnregisteredAndRevokeHappensOnce) {
+  NiceMock<MockGraphBuilder> graphObject;
+  StrictMock<MockRunningObjectTable> table;
+  test::ScopedValue<detail::RunningObjectTableFunction> hook{detail::getRunningObjectTable, &fakeTable};
   CComPtr<IGraphBuilder> empty;
   EXPECT_EQ(ROTRegister(empty).addgraph(), E_POINTER);
   EXPECT_EQ(tableRequests, 0);
 
-  CComPtr<IGraphBuilder> graph(&graphObject_);
+  CComPtr<IGraphBuilder> graph(&graphObject);
   ROTRegister rot(graph);
   tableStatus = CO_E_NOTINITIALIZED;
   EXPECT_EQ(rot.addgraph(), E_FAIL);
-  tableStatus = S_OK;
-  currentTable = nullptr;  // success but no table
+  tableStatus = S_OK;  // success but no table
   EXPECT_EQ(rot.addgraph(), E_FAIL);
-  currentTable = &table_;
-  EXPECT_CALL(table_, Register)
+  currentTable = &table;
+  EXPECT_CALL(table, Register)
       .WillOnce(Return(E_OUTOFMEMORY))
       .WillOnce(DoAll(SetArgPointee<3>(5), Return(S_OK)));
   EXPECT_EQ(rot.addgraph(), E_OUTOFMEMORY);
@@ -89,7 +70,7 @@ TEST_F(ROTRegisterTest, FailuresLeaveItUnregisteredAndRevokeHappensOnce) {
   rot.removegraph();  // cannot revoke: still registered
   EXPECT_EQ(rot.addgraph(), S_OK);
   tableStatus = S_OK;
-  EXPECT_CALL(table_, Revoke(5u)).Times(1);
+  EXPECT_CALL(table, Revoke(5u)).Times(1);
   rot.removegraph();
   rot.removegraph();
 }
