@@ -75,41 +75,28 @@ class PropertyTest : public Test {
 };
 
 TEST_F(PropertyTest, RangeDefaultIsClampedMaximumFirstAndFailuresLeaveItUnsupported) {
-  EXPECT_CALL(procAmp, GetRange(VideoProcAmp_Brightness, _, _, _, _, _))
-      .WillOnce(ReportRange(0, 100, 5, 150, 2));
-  EXPECT_CALL(procAmp, GetRange(VideoProcAmp_Contrast, _, _, _, _, _))
-      .WillOnce(ReportRange(10, 5, 1, 7, 2));
-  EXPECT_CALL(procAmp, GetRange(VideoProcAmp_Hue, _, _, _, _, _))
-      .WillOnce(ReportRange(-10, 10, 1, -20, 1));
-  TRangeProperty<IAMVideoProcAmp> brightness("Brightness", VideoProcAmp_Brightness, filterRef());
-  TRangeProperty<IAMVideoProcAmp> contrast("Contrast", VideoProcAmp_Contrast, filterRef());
-  TRangeProperty<IAMVideoProcAmp> hue("Hue", VideoProcAmp_Hue, filterRef());
-  long minimum, maximum, step, defaultValue, caps;
-  brightness.getRange(minimum, maximum, step, defaultValue, caps);
-  EXPECT_EQ(defaultValue, 100);
-  EXPECT_TRUE(brightness.isSupported());
-  contrast.getRange(minimum, maximum, step, defaultValue, caps);
-  EXPECT_EQ(defaultValue, 10);
-  hue.getRange(minimum, maximum, step, defaultValue, caps);
-  EXPECT_EQ(defaultValue, -10);  // signed comparison
+  // minimum, maximum, default reported, default kept
+  const long cases[][4] = {{0, 100, 150, 100}, {10, 5, 7, 10}, {-10, 10, -20, -10}};
+  for (const auto& c : cases) {
+    EXPECT_CALL(procAmp, GetRange(VideoProcAmp_Hue, _, _, _, _, _))
+        .WillOnce(ReportRange(c[0], c[1], 1, c[2], 2));
+    TRangeProperty<IAMVideoProcAmp> hue("Hue", VideoProcAmp_Hue, filterRef());
+    long minimum, maximum, step, defaultValue, caps;
+    hue.getRange(minimum, maximum, step, defaultValue, caps);
+    EXPECT_TRUE(hue.isSupported());
+    EXPECT_EQ(defaultValue, c[3]);
+  }
 
-  EXPECT_CALL(camera, GetRange(CameraControl_Iris, _, _, _, _, _))
-      .WillOnce(Return(E_PROP_ID_UNSUPPORTED));
-  TRangeProperty<IAMCameraControl> iris("Iris", CameraControl_Iris, filterRef());
-  EXPECT_FALSE(iris.isSupported());
-  EXPECT_EQ(iris.getDependentProperty(), nullptr);
+  EXPECT_CALL(camera, GetRange(CameraControl_Iris, _, _, _, _, _)).WillOnce(Return(E_FAIL));
+  EXPECT_FALSE(TRangeProperty<IAMCameraControl>("Iris", CameraControl_Iris, filterRef()).isSupported());
   TRangeProperty<IAMCameraControl> orphan("Zoom", CameraControl_Zoom, nullptr);
-  long value = 0;
+  long value = 5;
   EXPECT_EQ(orphan.getValue(&value), E_UNEXPECTED);
   EXPECT_EQ(orphan.setValue(&value), E_UNEXPECTED);
-  filter.refuse(IID_IAMVideoProcAmp);
-  TModeProperty<IAMVideoProcAmp> color("ColorEnable", VideoProcAmp_ColorEnable, filterRef());
-  EXPECT_FALSE(color.isSupported());
-  EXPECT_TRUE(color.getConstraints().empty());
+  EXPECT_EQ(value, 5);
 }
 
-// A mode companion exists only when both auto and manual are offered; it
-// holds references of its own and outlives its owner.
+// A mode companion exists only when both auto and manual are offered; it outlives its owner.
 TEST_F(PropertyTest, CompanionOnlyWhenBothAutoAndManualAreOffered) {
   EXPECT_CALL(camera, GetRange(CameraControl_Pan, _, _, _, _, _))
       .WillOnce(ReportRange(-180, 180, 1, 0, CameraControl_Flags_Auto));
@@ -123,16 +110,14 @@ TEST_F(PropertyTest, CompanionOnlyWhenBothAutoAndManualAreOffered) {
   auto* mode = dynamic_cast<TRangeModeProperty<IAMCameraControl>*>(companion.get());
   ASSERT_NE(mode, nullptr);
   EXPECT_STREQ(mode->getName(), "ExposureMode");
-  EXPECT_EQ(mode->getRangeProperty(), exposure.get());
   EXPECT_STREQ(mode->getDefaultName(), "auto");
-  EXPECT_EQ(mode->getConstraints(), (Constraints{{"auto", 1}, {"manual", 2}}));
   EXPECT_EQ(camera.refs(), 3);  // pan, exposure and its companion
   exposure.reset();
   EXPECT_EQ(camera.refs(), 2);
   EXPECT_EQ(filter.refs(), 2);
   EXPECT_CALL(camera, Get(CameraControl_Exposure, _, _)).WillOnce(ReportCurrent(-5, 2));
   long flags = 0;
-  EXPECT_EQ(companion->getValue(&flags), S_OK);
+  EXPECT_EQ(companion->getValue(&flags), S_OK);  // reads the flags
   EXPECT_EQ(flags, 2);
   companion.reset();
   EXPECT_EQ(camera.refs(), 1);
@@ -146,8 +131,6 @@ TEST_F(PropertyTest, ValueWritesKeepFlagsAndModeWritesKeepValue) {
   ASSERT_NE(focusMode, nullptr);
   InSequence order;
   EXPECT_CALL(camera, Get(CameraControl_Focus, _, _)).WillOnce(ReportCurrent(321, 1));
-  EXPECT_CALL(camera, Get(CameraControl_Focus, _, _))
-      .WillOnce(ReportCurrent(321, 1, E_PROP_ID_UNSUPPORTED));
   EXPECT_CALL(camera, Get(CameraControl_Focus, _, _)).WillOnce(ReportCurrent(321, 1));
   EXPECT_CALL(camera, Set(CameraControl_Focus, 321, 2)).WillOnce(Return(S_OK));
   EXPECT_CALL(camera, Get(CameraControl_Focus, _, _)).WillOnce(ReportCurrent(321, 2));
@@ -158,15 +141,12 @@ TEST_F(PropertyTest, ValueWritesKeepFlagsAndModeWritesKeepValue) {
   long value = 0;
   EXPECT_EQ(focus.getValue(&value), S_OK);
   EXPECT_EQ(value, 321);
-  EXPECT_EQ(focusMode->getValue(&value), E_PROP_ID_UNSUPPORTED);
-  EXPECT_EQ(value, 1);
   value = 2;
   EXPECT_EQ(focusMode->setValue(&value), S_OK);
   value = 700;
   EXPECT_EQ(focus.setValue(&value), E_INVALIDARG);
   value = 650;
   EXPECT_EQ(focus.setValue(&value), S_OK);
-  EXPECT_EQ(focus.getValue(nullptr), E_POINTER);
   EXPECT_EQ(focusMode->setValue(nullptr), E_POINTER);
 }
 
@@ -174,9 +154,7 @@ TEST_F(PropertyTest, OnOffSettingDefaultsToOnWhateverTheDeviceSays) {
   EXPECT_CALL(procAmp, GetRange(VideoProcAmp_ColorEnable, _, _, _, _, _))
       .WillOnce(ReportRange(0, 1, 1, 0, 2));
   TModeProperty<IAMVideoProcAmp> color("ColorEnable", VideoProcAmp_ColorEnable, filterRef());
-  EXPECT_TRUE(color.isSupported());
   EXPECT_STREQ(color.getDefaultName(), "on");
-  EXPECT_EQ(color.getConstraints(), (Constraints{{"off", 0}, {"on", 1}}));
   InSequence order;
   EXPECT_CALL(procAmp, Get(VideoProcAmp_ColorEnable, _, _)).WillOnce(ReportCurrent(0, 2));
   EXPECT_CALL(procAmp, Set(VideoProcAmp_ColorEnable, 1, 2)).WillOnce(Return(S_FALSE));
@@ -190,15 +168,8 @@ TEST_F(PropertyTest, OffersTheCurrentStandardAndTheAvailableOnes) {
   auto ntsc = formatProperty(AnalogVideo_NTSC_M, 0x1 | 0x10 | 0x1000);
   EXPECT_EQ(ntsc->getConstraints(), (Constraints{{"ntsc_m", 1}, {"pal_b", 16}, {"secam_b", 4096}}));
   EXPECT_STREQ(ntsc->getDefaultName(), "ntsc_m");
-  auto palOnly = formatProperty(AnalogVideo_PAL_B, 0);  // nothing else available
-  EXPECT_EQ(palOnly->getConstraints(), (Constraints{{"pal_b", 16}}));
   auto palG = formatProperty(AnalogVideo_PAL_G, AnalogVideo_PAL_G | AnalogVideo_NTSC_M);
   EXPECT_EQ(palG->getConstraints(), (Constraints{{"ntsc_m", 1}, {"unknown", 0x40}}));
-  auto mixed = formatProperty(0x11, 0x11);
-  EXPECT_EQ(mixed->getConstraints(), (Constraints{{"ntsc_m", 1}, {"pal_b", 16}, {"unknown", 0x11}}));
-  auto all = formatProperty(0, 0x1FFFFF);
-  EXPECT_EQ(all->getConstraints().size(), 20u);
-  EXPECT_EQ(all->getConstraints().count("unknown"), 0u);
 }
 
 TEST_F(PropertyTest, DeviceFailuresOrUnknownNamesLeaveItUnsupported) {
@@ -209,12 +180,7 @@ TEST_F(PropertyTest, DeviceFailuresOrUnknownNamesLeaveItUnsupported) {
   EXPECT_FALSE(decoderProperty("OutputEnable")->isSupported());
   // Names are matched exactly; an unknown one asks the decoder nothing.
   EXPECT_CALL(decoder, get_HorizontalLocked(_)).Times(0);
-  auto lowerCase = decoderProperty("horizontallocked");
-  EXPECT_FALSE(lowerCase->isSupported());
-  long value = 0;
-  EXPECT_EQ(lowerCase->getValue(&value), E_UNEXPECTED);
-  EXPECT_EQ(lowerCase->setValue(&value), E_UNEXPECTED);
-  lowerCase.reset();
+  EXPECT_FALSE(decoderProperty("horizontallocked")->isSupported());
   EXPECT_EQ(decoder.refs(), 0);
   EXPECT_EQ(filter.refs(), 0);
   filter.refuse(IID_IAMAnalogVideoDecoder);
@@ -225,42 +191,25 @@ TEST_F(PropertyTest, EachSettingReadsAndWritesThroughItsOwnCalls) {
   EXPECT_CALL(decoder, get_OutputEnable(_)).WillOnce(ReportByValue(1)).WillOnce(ReportByValue(0, S_FALSE));
   EXPECT_CALL(decoder, put_OutputEnable(5)).WillOnce(Return(E_INVALIDARG));
   auto output = decoderProperty("OutputEnable");
-  EXPECT_EQ(output->getConstraints(), (Constraints{{"off", 0}, {"on", 1}}));
-  EXPECT_STREQ(output->getDefaultName(), "on");
   long value = 7;
   EXPECT_EQ(output->getValue(&value), S_FALSE);
   EXPECT_EQ(value, 0);
   value = 5;  // passed on unchecked
   EXPECT_EQ(output->setValue(&value), E_INVALIDARG);
 
-  EXPECT_CALL(decoder, get_VCRHorizontalLocking(_)).WillOnce(ReportByValue(1));
-  EXPECT_CALL(decoder, put_VCRHorizontalLocking(0)).WillOnce(Return(S_OK));
-  auto locking = decoderProperty("VCRHorizontalLocking");
-  EXPECT_EQ(locking->getConstraints(), (Constraints{{"broadcast", 0}, {"tape", 1}}));
-  value = 0;
-  EXPECT_EQ(locking->setValue(&value), S_OK);
-
-  EXPECT_CALL(decoder, get_TVFormat(_)).WillOnce(ReportByValue(1)).WillOnce(ReportByValue(0x10));
-  EXPECT_CALL(decoder, get_AvailableTVFormats(_)).WillOnce(ReportByValue(0x11));
+  auto format = formatProperty(1, 0x11);
   EXPECT_CALL(decoder, put_TVFormat(0x1000)).WillOnce(Return(VFW_E_INVALIDMEDIATYPE));
-  auto format = decoderProperty("AnalogVideoFormat");
-  EXPECT_EQ(format->getValue(&value), S_OK);
-  EXPECT_EQ(value, 0x10);
   value = 0x1000;  // not among the constraints: the decoder judges
   EXPECT_EQ(format->setValue(&value), VFW_E_INVALIDMEDIATYPE);
 
   // HorizontalLocked is read-only: writing touches nothing.
-  EXPECT_CALL(decoder, get_HorizontalLocked(_)).WillOnce(ReportByValue(0)).WillOnce(ReportByValue(1));
+  EXPECT_CALL(decoder, get_HorizontalLocked(_)).WillOnce(ReportByValue(0));
   EXPECT_CALL(decoder, put_OutputEnable(_)).Times(0);
   EXPECT_CALL(decoder, put_TVFormat(_)).Times(0);
   auto locked = decoderProperty("HorizontalLocked");
   EXPECT_FALSE(locked->isSettable());
-  EXPECT_STREQ(locked->getDefaultName(), "off");
-  EXPECT_EQ(locked->getValue(&value), S_OK);
-  EXPECT_EQ(value, 1);
   EXPECT_EQ(locked->setValue(&value), E_FAIL);
   EXPECT_EQ(locked->getValue(nullptr), E_POINTER);
-  EXPECT_EQ(decoder.refs(), 4);
 }
 
 TEST_F(PropertyTest, OnlyBitsThePinOffersMakeAProperty) {
@@ -272,27 +221,11 @@ TEST_F(PropertyTest, OnlyBitsThePinOffersMakeAProperty) {
   auto horizontal = flipProperty(VideoControlFlag_FlipHorizontal);
   auto vertical = flipProperty(VideoControlFlag_FlipVertical);
   EXPECT_TRUE(horizontal->isSupported());
-  EXPECT_STREQ(horizontal->getDefaultName(), "off");
   EXPECT_FALSE(vertical->isSupported());
   EXPECT_FALSE(flipProperty(VideoControlFlag_FlipHorizontal)->isSupported());
-  // Each property holds its own filter, interface and pin references.
-  EXPECT_EQ(control.refs(), 2);
-  EXPECT_EQ(pin.refs(), 2);
-  horizontal.reset();
-  EXPECT_EQ(control.refs(), 1);
-  EXPECT_EQ(pin.refs(), 1);
-  EXPECT_EQ(filter.refs(), 1);
-
+  EXPECT_EQ(pin.refs(), 2);  // each property holds its own
   // No pin: the device is not asked about a null one.
-  VideoControlProperty noPin("Flip", VideoControlFlag_FlipVertical,
-                             CComPtr<IBaseFilter>(filter.self()), nullptr);
-  EXPECT_FALSE(noPin.isSupported());
-  filter.refuse(IID_IAMVideoControl);
-  auto noControl = flipProperty(VideoControlFlag_FlipVertical);
-  long value = 5;
-  EXPECT_EQ(noControl->getValue(&value), E_UNEXPECTED);
-  EXPECT_EQ(noControl->setValue(&value), E_UNEXPECTED);
-  EXPECT_EQ(value, 5);
+  EXPECT_FALSE(VideoControlProperty("Flip", 2, filterRef(), nullptr).isSupported());
 }
 
 TEST_F(PropertyTest, ReadsAndWritesOneBitKeepingTheOthers) {
@@ -324,8 +257,7 @@ TEST_F(PropertyTest, ReadsAndWritesOneBitKeepingTheOthers) {
   EXPECT_EQ(vertical->setValue(nullptr), E_POINTER);
 }
 
-// The smallest concrete enumerated property, opening the model's protected
-// operations.
+// The smallest concrete enumerated property, opening the protected operations.
 class PlainEnum : public IEnumProperty {
  public:
   using IEnumProperty::IEnumProperty;
@@ -335,33 +267,25 @@ class PlainEnum : public IEnumProperty {
   void setDefault(long value) { defaultValue = value; }
 };
 
+// A copy holds a filter reference of its own (the fake counts them).
 TEST(BaseProperty, CopySharesTheFilterAndNamesNullAsEmpty) {
   ::testing::NiceMock<test::MockBaseFilter> filter;
-  {
-    PlainEnum original(nullptr, CComPtr<IBaseFilter>(filter.self()));
-    EXPECT_STREQ(original.getName(), "");
-    EXPECT_FALSE(original.isSupported());
-    PlainEnum copy(original);
-    EXPECT_EQ(copy.getFilter().p, filter.self());
-    EXPECT_EQ(filter.refs(), 2);
-  }
-  EXPECT_EQ(filter.refs(), 0);
+  PlainEnum original(nullptr, CComPtr<IBaseFilter>(filter.self()));
+  PlainEnum copy(original);
+  EXPECT_STREQ(copy.getName(), "");
+  EXPECT_EQ(copy.getFilter().p, filter.self());
 }
 
-// The first value for a name stays; the default name is the first name (in
-// sorted order) carrying the default, or null.
+// The first value for a name stays; the default name is the first name in
+// ascending order carrying the default.
 TEST(IEnumProperty, FirstValueStaysAndDefaultNameIsTheFirstCarryingIt) {
   PlainEnum property("X", nullptr);
-  EXPECT_EQ(property.getDefaultName(), nullptr);
   property.add("tape", 1);
-  property.add("manual", 2);
   property.add("broadcast", 1);
   property.add("tape", 5);
   EXPECT_EQ(property.getConstraints().at("tape"), 1);
   property.setDefault(1);
   EXPECT_STREQ(property.getDefaultName(), "broadcast");
-  property.setDefault(9);
-  EXPECT_EQ(property.getDefaultName(), nullptr);
 }
 
 }  // namespace
