@@ -1,5 +1,4 @@
-// kivo-probe's input side: its command line, and the samples a streaming
-// thread hands over to its own thread.
+// kivo-probe's command line, and the samples a streaming thread hands over.
 
 #include "core/args.h"
 #include "core/sample_queue.h"
@@ -16,32 +15,20 @@
 namespace kivo::probe {
 namespace {
 
-using Args = std::vector<std::string>;
-
 // Numbers are strict; a case-insensitive name match must be unique, an exact one always wins.
-TEST(CommandLine, ParsesOptionsAndRefusesWrongLinesWithAReason) {
+TEST(CommandLine, ParsesOptionsAndRefusesAWrongLineWithAReason) {
   Invocation capture;
   std::string error;
   ASSERT_TRUE(parseCommandLine({"capture", "--frames", "5", "--out=C:\\x", "--", "--odd name"},
                                &capture, &error))
       << error;
-  EXPECT_EQ(Args{"--odd name"}, capture.arguments);
+  EXPECT_EQ(std::vector<std::string>{"--odd name"}, capture.arguments);
   EXPECT_EQ(5, capture.integer("--frames"));
   EXPECT_EQ("C:\\x", capture.text("--out"));
-  const struct {
-    Args args;
-    const char* reason;
-  } cases[] = {
-      {{"formats"}, "missing argument"},
-      {{"capture", "0", "--frames"}, "needs a value"},
-      {{"capture", "0", "--frames", "2", "--seconds", "1"}, "together"},
-      {{"file", "a", "--audio=yes"}, "takes no value"},
-  };
-  for (const auto& c : cases) {
-    Invocation invocation;
-    EXPECT_FALSE(parseCommandLine(c.args, &invocation, &error)) << c.reason;
-    EXPECT_NE(std::string::npos, error.find(c.reason)) << error;
-  }
+  Invocation refused;
+  EXPECT_FALSE(
+      parseCommandLine({"capture", "0", "--frames", "2", "--seconds", "1"}, &refused, &error));
+  EXPECT_NE(std::string::npos, error.find("together")) << error;
   long long integer = 0;
   EXPECT_TRUE(parseInteger("-9223372036854775808", &integer));
   for (const char* bad : {"", " 5", "1.5", "0x", "99999999999999999999"})
