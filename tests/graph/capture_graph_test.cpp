@@ -1,5 +1,4 @@
-// CaptureGraph's life cycle and graph surgery, over a graph whose hooks
-// record their calls and fake filters and pins forming a small topology.
+// CaptureGraph's life cycle over recording hooks, and graph surgery over fake pins.
 
 #include <kivo/base_property.h>
 #include <kivo/capture_graph.h>
@@ -33,13 +32,9 @@ class RecordingGraph : public CaptureGraph {
   HRESULT initResult = S_OK, renderResult = S_OK, preStartResult = S_OK;
   std::vector<std::string> calls;
 
-  using CaptureGraph::addDirectXProperty;
-  using CaptureGraph::deconstruct;
-  using CaptureGraph::getGraphBuilder;
-  using CaptureGraph::getGraphBuilder2;
-  using CaptureGraph::getNextFilter;
-  using CaptureGraph::nukeDownstream;
-  using CaptureGraph::startWithoutRendering;
+  using CaptureGraph::addDirectXProperty, CaptureGraph::deconstruct, CaptureGraph::getGraphBuilder,
+      CaptureGraph::getGraphBuilder2, CaptureGraph::getNextFilter, CaptureGraph::nukeDownstream,
+      CaptureGraph::startWithoutRendering;
 
  protected:
   HRESULT initMediaSection() override { return calls.push_back("init"), initResult; }
@@ -53,7 +48,6 @@ class RecordingGraph : public CaptureGraph {
   }
 };
 
-// A pin with an owner, a direction and (maybe) a peer.
 class FakePin : public NiceMock<MockPin> {
  public:
   FakePin(IBaseFilter* owner, PIN_DIRECTION direction) {
@@ -95,10 +89,10 @@ class FakeFilter : public NiceMock<MockBaseFilter> {
   std::deque<FakePin> pins;
 };
 
-// A property that records its deletion by name.
 class CountedProperty : public BaseProperty {
  public:
-  CountedProperty(const char* name, Calls& deleted) : BaseProperty(name, nullptr), deleted_(deleted) {}
+  CountedProperty(const char* name, Calls& deleted)
+      : BaseProperty(name, nullptr), deleted_(deleted) {}
   ~CountedProperty() override { deleted_.push_back(getName()); }
   long getValue(void*) const override { return E_NOTIMPL; }
   long setValue(void*) override { return E_NOTIMPL; }
@@ -137,7 +131,6 @@ TEST_F(CaptureGraphTest, LifeCycleCallsTheHooksInOrderAndGivesEveryReferenceBack
   EXPECT_CALL(control, Run()).WillOnce(Return(S_OK));
   EXPECT_CALL(control, Stop()).WillOnce(Return(S_OK));
   ASSERT_EQ(g.render(true), S_OK);
-  EXPECT_EQ(g.getGraphBuilder(), graph.self());
   const ROTRegister* registration = Access::registration(g);
   ASSERT_NE(registration, nullptr);
   EXPECT_EQ(g.render(true), S_OK);  // changes nothing
@@ -172,8 +165,10 @@ TEST_F(CaptureGraphTest, FailedFoundationOrRenderHookLeavesTheGraphEmpty) {
     ON_CALL(builder, SetFiltergraph(_)).WillByDefault(Return(c.setGraph));
     objects.failBuilder(c.builder);
     objects.failGraph(c.graph);
-    const HRESULT expected = FAILED(c.init) ? c.init : FAILED(c.setGraph) ? c.setGraph
-                             : FAILED(c.graph) ? c.graph : c.builder;
+    const HRESULT expected = FAILED(c.init)       ? c.init
+                             : FAILED(c.setGraph) ? c.setGraph
+                             : FAILED(c.graph)    ? c.graph
+                                                  : c.builder;
     EXPECT_EQ(failing.render(false), expected);
     EXPECT_EQ(failing.calls, c.calls);
     expectEmpty(failing);
@@ -291,8 +286,7 @@ TEST_F(CaptureGraphTest, PropertyContainerOwnsItsProperties) {
   EXPECT_EQ(deleted.size(), 3u);
 }
 
-// A rendered graph whose strict graph manager takes only the Disconnect and
-// RemoveFilter calls a test expects; the fakes check every reference came back.
+// A rendered graph whose strict graph manager takes only the calls a test expects.
 class GraphSurgeryTest : public Test {
  protected:
   void SetUp() override { ASSERT_EQ(g.render(false), S_OK); }
@@ -321,7 +315,7 @@ class GraphSurgeryTest : public Test {
   RecordingGraph g;
 };
 
-TEST_F(GraphSurgeryTest, GetNextFilterFindsTheFirstConnectedPinOfTheDirection) {
+TEST_F(GraphSurgeryTest, GetNextFilterFindsTheFirstConnectedPinOrFailsLeavingNoReference) {
   FakeFilter source, other, target;
   FakePin& in = source.addPin(PINDIR_INPUT);
   source.addPin(PINDIR_OUTPUT);  // idle
@@ -341,14 +335,12 @@ TEST_F(GraphSurgeryTest, GetNextFilterFindsTheFirstConnectedPinOfTheDirection) {
   EXPECT_EQ(g.getNextFilter(&source, PINDIR_OUTPUT, &pin, &connected, nullptr), E_POINTER);
   EXPECT_EQ(g.getNextFilter(nullptr, PINDIR_OUTPUT, &pin, &connected, &owner), E_POINTER);
   EXPECT_EQ(pin, sentinel);
-}
-
-TEST_F(GraphSurgeryTest, GetNextFilterFailuresLeaveNoReference) {
+  // Failures leave no reference.
   FakeFilter filter, peer;
   filter.addPin(PINDIR_OUTPUT);
-  FakePin& in = filter.addPin(PINDIR_INPUT);
+  FakePin& filterIn = filter.addPin(PINDIR_INPUT);
   FakePin& peerOut = peer.addPin(PINDIR_OUTPUT);
-  FakePin::connect(peerOut, in);
+  FakePin::connect(peerOut, filterIn);
   EXPECT_EQ(next(filter, PINDIR_OUTPUT, nullptr, nullptr, nullptr), E_FAIL);
   // The peer tells no information, or no owner: unexpected.
   ON_CALL(peerOut, QueryPinInfo).WillByDefault(Return(E_FAIL));
@@ -356,7 +348,7 @@ TEST_F(GraphSurgeryTest, GetNextFilterFailuresLeaveNoReference) {
   ON_CALL(peerOut, QueryPinInfo).WillByDefault(ReportPinInfo(nullptr, PINDIR_OUTPUT));
   EXPECT_EQ(next(filter, PINDIR_INPUT, nullptr, nullptr, nullptr), E_UNEXPECTED);
   // A failing direction query ends the search; an enumeration failure passes through.
-  ON_CALL(in, QueryDirection).WillByDefault(Return(E_UNEXPECTED));
+  ON_CALL(filterIn, QueryDirection).WillByDefault(Return(E_UNEXPECTED));
   EXPECT_EQ(next(filter, PINDIR_INPUT, nullptr, nullptr, nullptr), E_FAIL);
   filter.enumStatus = E_OUTOFMEMORY;
   EXPECT_EQ(next(filter, PINDIR_INPUT, nullptr, nullptr, nullptr), E_OUTOFMEMORY);
@@ -378,9 +370,11 @@ TEST_F(GraphSurgeryTest, NukeDownstreamRemovesDepthFirstInOrder) {
   InSequence order;
   for (IPin* pin : std::initializer_list<IPin*>{&bIn, &aOut}) EXPECT_CALL(graph, Disconnect(pin));
   EXPECT_CALL(graph, RemoveFilter(&b));
-  for (IPin* pin : std::initializer_list<IPin*>{&cIn, &aPreview}) EXPECT_CALL(graph, Disconnect(pin));
+  for (IPin* pin : std::initializer_list<IPin*>{&cIn, &aPreview})
+    EXPECT_CALL(graph, Disconnect(pin));
   EXPECT_CALL(graph, RemoveFilter(&c));
-  for (IPin* pin : std::initializer_list<IPin*>{&aIn, &sourceOut}) EXPECT_CALL(graph, Disconnect(pin));
+  for (IPin* pin : std::initializer_list<IPin*>{&aIn, &sourceOut})
+    EXPECT_CALL(graph, Disconnect(pin));
   EXPECT_CALL(graph, RemoveFilter(&a));
   g.nukeDownstream(&source);
 }
@@ -388,7 +382,7 @@ TEST_F(GraphSurgeryTest, NukeDownstreamRemovesDepthFirstInOrder) {
 // The walk skips input pins and ends at the first unconnected pin, at a peer
 // without information, or at an enumeration answering S_FALSE.
 TEST_F(GraphSurgeryTest, NukeDownstreamStopsAtTheFirstUnconnectedPin) {
-  FakeFilter upstream, middle, down, never, lonely, odd, oddSink;
+  FakeFilter upstream, middle, down, never, odd, oddSink;
   FakePin& middleIn = middle.addPin(PINDIR_INPUT);
   FakePin::connect(upstream.addPin(PINDIR_OUTPUT), middleIn);
   FakePin& middleOut = middle.addPin(PINDIR_OUTPUT);
@@ -396,8 +390,6 @@ TEST_F(GraphSurgeryTest, NukeDownstreamStopsAtTheFirstUnconnectedPin) {
   FakePin& downIn = down.addPin(PINDIR_INPUT);
   FakePin::connect(middleOut, downIn);
   FakePin::connect(middle.addPin(PINDIR_OUTPUT), never.addPin(PINDIR_INPUT));
-  lonely.addPin(PINDIR_OUTPUT);
-  FakePin::connect(lonely.addPin(PINDIR_OUTPUT), never.addPin(PINDIR_INPUT));
   FakePin& oddIn = oddSink.addPin(PINDIR_INPUT);
   FakePin::connect(odd.addPin(PINDIR_OUTPUT), oddIn);
   {
@@ -407,7 +399,6 @@ TEST_F(GraphSurgeryTest, NukeDownstreamStopsAtTheFirstUnconnectedPin) {
     EXPECT_CALL(graph, RemoveFilter(&down));
   }
   g.nukeDownstream(&middle);
-  g.nukeDownstream(&lonely);
   g.nukeDownstream(nullptr);
   ON_CALL(oddIn, QueryPinInfo).WillByDefault(Return(E_FAIL));
   g.nukeDownstream(&odd);
