@@ -40,7 +40,7 @@ TEST(CComPtr, CountsEveryReferenceItTakesAndHandsOver) {
   EXPECT_EQ(fake.refs(), 0);
 }
 
-TEST(CMediaType, CopiesOwnTheirFormatBlockAndUnknown) {
+TEST(CMediaType, CopiesOwnTheirFormatBlockAndUnknownAndSubtypeNamesFallBack) {
   FakeUnknownPersist fake;
   CMediaType original(&MEDIATYPE_Video);
   original.SetSubtype(&MEDIASUBTYPE_RGB24);
@@ -65,14 +65,12 @@ TEST(CMediaType, CopiesOwnTheirFormatBlockAndUnknown) {
   FreeMediaType(original);
   EXPECT_EQ(original.pbFormat, nullptr);
   EXPECT_EQ(fake.refs(), 0);
-}
-
-TEST(CMediaType, NullBlockWithSizeIsNeverCopiedAsBytesAndSubtypeNamesFallBack) {
+  // A null block with a size is never copied as bytes.
   AM_MEDIA_TYPE odd = {};
   odd.cbFormat = 88;
-  CMediaType copy(odd);
-  EXPECT_EQ(copy.pbFormat, nullptr);
-  EXPECT_EQ(copy.cbFormat, 0u);
+  CMediaType oddCopy(odd);
+  EXPECT_EQ(oddCopy.pbFormat, nullptr);
+  EXPECT_EQ(oddCopy.cbFormat, 0u);
   EXPECT_STREQ(GetSubtypeNameA(&MEDIASUBTYPE_RGB1), "RGB Monochrome");
   EXPECT_STREQ(GetSubtypeNameA(&MEDIASUBTYPE_RGB24), "UNKNOWN");
   EXPECT_STREQ(GetSubtypeNameA(nullptr), "UNKNOWN");

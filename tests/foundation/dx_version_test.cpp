@@ -21,7 +21,6 @@ using test::HandOut;
 
 const char kSystemDirectory[] = "C:\\windows\\system32";
 
-// File versions (a.b.c.d) by name and a provider.
 struct Machine {
   std::map<std::string, std::vector<WORD>> versions;
   std::vector<std::string> pathsRead;
@@ -98,17 +97,13 @@ class DXVersion : public Test {
   NiceMock<test::MockDxDiagProvider> provider_;
 };
 
-// Representative rows of the file table, their thresholds and its edges.
-TEST_F(DXVersion, FileTableRowsAndThresholds) {
+TEST_F(DXVersion, FileTableThresholdsThenDxDiagWhenRequestedFallingBackToTheFiles) {
   const struct {
     std::map<std::string, std::vector<WORD>> files;
     const char* result;
   } cases[] = {
-      {{}, "0.0/00000000"},
       {{{"ddraw.dll", {4, 2, 0, 94}}}, "0.0/00000000"},
       {{{"ddraw.dll", {4, 2, 0, 95}}}, "1.0/00010000"},
-      {{{"ddraw.dll", {4, 4, 0, 68}}, {"d3drg8x.dll", {4, 4, 0, 70}}}, "3.0a/00030001"},
-      {{{"d3d9.dll", {0, 0, 0, 0}}, {"d3d8.dll", {5, 1, 2600, 901}}}, "9.0/00090000"},
       // A later row overwrites an earlier one; low halves compare unsigned.
       {{{"ddraw.dll", {4, 8, 0, 400}}, {"dplayx.dll", {4, 6, 3, 518}}}, "8.0/00080000"},
       {{{"dplayx.dll", {4, 6, 0x8000, 0}}}, "6.1a/00060101"},
@@ -120,24 +115,21 @@ TEST_F(DXVersion, FileTableRowsAndThresholds) {
     EXPECT_EQ(probe(), c.result);
   }
   EXPECT_EQ(machine.pathsRead.front(), std::string(kSystemDirectory) + "\\ddraw.dll");
-}
-
-TEST_F(DXVersion, DxDiagIsAskedForTheDx9HeaderWhenRequested) {
+  // DxDiag is asked for the DirectX 9 header only when requested.
+  machine.versions.clear();
   report(9, 0, L"c");
   EXPECT_EQ(probe(false), "0.0/00000000");
   DXDIAG_INIT_PARAMS seen = {};
-  EXPECT_CALL(provider_, Initialize).WillOnce([&](DXDIAG_INIT_PARAMS* params) {
-    return seen = *params, S_OK;
-  }).WillRepeatedly(Return(S_OK));
+  EXPECT_CALL(provider_, Initialize)
+      .WillOnce([&](DXDIAG_INIT_PARAMS* params) { return seen = *params, S_OK; })
+      .WillRepeatedly(Return(S_OK));
   EXPECT_EQ(probe(true), "9.0c/00090003");
   EXPECT_EQ(seen.dwSize, sizeof(DXDIAG_INIT_PARAMS));
   EXPECT_EQ(seen.dwDxDiagHeaderVersion, 111u);
   EXPECT_FALSE(seen.bAllowWHQLChecks);
   report(9, 0, L"?");  // outside a-z: zero in the packed form
   EXPECT_EQ(probe(true), "9.0?/00090000");
-}
-
-TEST_F(DXVersion, EveryFailingDxDiagStepFallsBackToTheFiles) {
+  // Every failing step falls back to the files.
   machine.versions["ddraw.dll"] = {4, 7, 0, 700};
   report(9, 0, nullptr);  // a null letter text is not read
   EXPECT_EQ(probe(true), "7.0/00070000");
@@ -147,9 +139,13 @@ TEST_F(DXVersion, EveryFailingDxDiagStepFallsBackToTheFiles) {
   report(9, 0, L"c");
   EXPECT_CALL(provider_, Initialize).WillOnce(Return(E_FAIL)).WillRepeatedly(Return(S_OK));
   EXPECT_EQ(probe(true), "7.0/00070000");
-  EXPECT_CALL(provider_, GetRootContainer).WillOnce(Return(E_FAIL)).WillRepeatedly(HandOut<0>(&root_));
+  EXPECT_CALL(provider_, GetRootContainer)
+      .WillOnce(Return(E_FAIL))
+      .WillRepeatedly(HandOut<0>(&root_));
   EXPECT_EQ(probe(true), "7.0/00070000");
-  EXPECT_CALL(root_, GetChildContainer).WillOnce(Return(E_INVALIDARG)).WillRepeatedly(HandOut<1>(&systemInfo_));
+  EXPECT_CALL(root_, GetChildContainer)
+      .WillOnce(Return(E_INVALIDARG))
+      .WillRepeatedly(HandOut<1>(&systemInfo_));
   EXPECT_EQ(probe(true), "7.0/00070000");
   machine.providerStatus = REGDB_E_CLASSNOTREG;
   EXPECT_EQ(probe(true), "7.0/00070000");

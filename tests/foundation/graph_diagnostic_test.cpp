@@ -17,7 +17,7 @@ namespace {
 
 using namespace ::testing;
 
-// Each box shown: owner, text, caption and style.
+// Each box shown, as text|caption|style.
 std::vector<std::string> shownBoxes;
 
 int WINAPI recordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
@@ -26,8 +26,7 @@ int WINAPI recordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
   return IDOK;
 }
 
-// One box per filter in enumerator order, the name in the system code page; no
-// graph, a failed enumeration or a null filter shows nothing more.
+// One box per filter in order, named in the system code page, up to a null filter.
 TEST(DisplayGraphFilters, ShowsOneBoxPerFilterInEnumeratorOrder) {
   ScopedValue<detail::MessageBoxFunction> hook{detail::showMessageBox, &recordBox};
   NiceMock<MockGraphBuilder> graph;

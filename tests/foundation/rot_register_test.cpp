@@ -39,17 +39,15 @@ HRESULT WINAPI fakeTable(DWORD reserved, IRunningObjectTable** table) {
   return tableStatus;
 }
 
-// Registration and revocation on the platform's table are checked on Wine;
-// here, a 64-bit address (only its low half counts) and the failure paths.
-TEST(ROTRegisterName, EightLowerCaseHexDigitsEach) {
-  const void* graph = reinterpret_cast<const void*>(static_cast<uintptr_t>(0x7ff8abcdef78ull));
-  EXPECT_EQ(TestAccess<ROTRegister>::itemName(graph, 0xFFFFFFFF), L"FilterGraph abcdef78 pid ffffffff");
-}
-
-TEST(ROTRegister, FailuresLeaveItUnregisteredAndRevokeHappensOnce) {
+// Registering on the platform's table is checked on Wine; here, names and failures.
+TEST(ROTRegister, NameAndFailuresLeaveItUnregisteredAndRevokeHappensOnce) {
+  const void* address = reinterpret_cast<const void*>(static_cast<uintptr_t>(0x7ff8abcdef78ull));
+  EXPECT_EQ(TestAccess<ROTRegister>::itemName(address, 0xFFFFFFFF),
+            L"FilterGraph abcdef78 pid ffffffff");
   NiceMock<MockGraphBuilder> graphObject;
   StrictMock<MockRunningObjectTable> table;
-  test::ScopedValue<detail::RunningObjectTableFunction> hook{detail::getRunningObjectTable, &fakeTable};
+  test::ScopedValue<detail::RunningObjectTableFunction> hook{detail::getRunningObjectTable,
+                                                             &fakeTable};
   CComPtr<IGraphBuilder> empty;
   EXPECT_EQ(ROTRegister(empty).addgraph(), E_POINTER);
   EXPECT_EQ(tableRequests, 0);

@@ -13,8 +13,7 @@ namespace {
 
 using namespace util;
 
-// Seconds and frames truncate toward zero on the way in, frames round on
-// the way out.
+// Seconds and frames truncate toward zero on the way in, frames round on the way out.
 TEST(TimeConversion, TruncateOnTheWayInRoundOnTheWayOut) {
   EXPECT_EQ(secondsToReferenceTime(-1.00000009), -10000000);
   EXPECT_EQ(framesToReferenceTime(1, 30.0), 333333);
@@ -27,7 +26,7 @@ TEST(TimeConversion, TruncateOnTheWayInRoundOnTheWayOut) {
 }
 
 // The host's text arrives in the system code page.
-TEST(TextConversion, UsesTheSystemCodePageAndLeavesNullArgumentsAlone) {
+TEST(TextConversion, SystemCodePageAndUtf8LeaveNullArgumentsAloneAndSurviveBrokenText) {
   const char text[] = "caf\xe9";
   EXPECT_EQ(getWideCharAllocSize(text), 5u);
   wchar_t expected[8] = {}, buffer[5] = {L'?'};
@@ -41,11 +40,7 @@ TEST(TextConversion, UsesTheSystemCodePageAndLeavesNullArgumentsAlone) {
   std::wstring wide = L"previous contents";
   stringToWideString(std::string("ab\0cd", 5), wide);
   EXPECT_EQ(wide, L"ab");  // text after an embedded NUL is no part of it
-}
-
-// Characters outside the basic plane travel as surrogate pairs; broken text
-// is replaced, never a crash.
-TEST(Utf8, ConvertsBothWaysAndSurvivesBrokenText) {
+  // UTF-8 both ways, surrogate pairs included; broken text is replaced, never a crash.
   EXPECT_EQ(toUtf8(L"Cam\u00e9ra \u2603"), "Cam\xc3\xa9ra \xe2\x98\x83");
   EXPECT_EQ(toUtf8(L"\xd83d\xdcf7"), "\xf0\x9f\x93\xb7");
   EXPECT_EQ(fromUtf8("\xf0\x9f\x93\xb7"), L"\xd83d\xdcf7");
