@@ -1,12 +1,9 @@
-// Randomized malformed media types through the capability, format list and
-// media description classes. Every block is allocated to exactly its cbFormat
-// and ends at a page that cannot be read, so a read past its end faults at
-// once; under WINEDEBUG=warn+heap Wine also checks block tails.
-// KIVO_FUZZ_SEED replays a printed seed.
+// Randomized malformed media types through the capability, format list and media description
+// classes. Every block ends at a page that cannot be read, so a read past its end faults at
+// once; under WINEDEBUG=warn+heap Wine also checks block tails. KIVO_FUZZ_SEED replays a seed.
 
 #include <kivo/dx_media_info.h>
 
-#include "caps_access.h"
 #include "fake_capture_device.h"
 #include "support/mocks/ienummediatypes.h"
 
@@ -22,18 +19,13 @@
 namespace kivo::test {
 namespace {
 
-using CapAccess = TestAccess<VideoCapability>;
-using CapsAccess = TestAccess<VideoCaps>;
-
-// Places every task allocation made while registered at the end of pages of
-// its own (8-byte aligned), right before a PAGE_NOACCESS page. Wine's COM
-// allocator ignores the size PreAlloc asks for, so the block cannot simply
-// be placed inside a larger heap block; COM's own block stays behind it.
+// Places every task allocation made while registered at the end of pages of its own (8-byte
+// aligned), before a PAGE_NOACCESS page. Wine's COM allocator ignores the size PreAlloc asks
+// for, so COM's own block stays behind it.
 class GuardPageSpy : public IMallocSpy {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    *out =
-        (iid == IID_IUnknown || iid == IID_IMallocSpy) ? static_cast<IMallocSpy*>(this) : nullptr;
+    *out = iid == IID_IUnknown || iid == IID_IMallocSpy ? this : nullptr;
     return *out ? S_OK : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
@@ -85,8 +77,7 @@ class GuardPageSpy : public IMallocSpy {
   void* place(void* actual, SIZE_T size) {
     if (!actual) return nullptr;
     const SIZE_T span = (size + kPage - 1) / kPage * kPage + kPage;
-    auto* pages =
-        static_cast<BYTE*>(VirtualAlloc(nullptr, span, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    auto* pages = static_cast<BYTE*>(VirtualAlloc(nullptr, span, MEM_COMMIT, PAGE_READWRITE));
     if (!pages) return actual;
     BYTE* guard = pages + span - kPage;
     DWORD old = 0;
@@ -144,7 +135,6 @@ class TypeMaker {
   explicit TypeMaker(unsigned int salt) : random_(seed() + salt) {}
 
   int below(int n) { return static_cast<int>(random_() % static_cast<unsigned int>(n)); }
-
   LONG dimension() {
     static const LONG values[] = {0,     1,      -1,       160,      -120,         640,       480,
                                   65535, -65536, LONG_MAX, LONG_MIN, LONG_MIN + 1, 0x40000000};
@@ -212,12 +202,12 @@ class TypeMaker {
 
  private:
   static ULONG nominalSize(const GUID& format) {
-    if (format == FORMAT_VideoInfo) return sizeof(VIDEOINFOHEADER);
-    if (format == FORMAT_VideoInfo2) return sizeof(VIDEOINFOHEADER2);
-    if (format == FORMAT_MPEGVideo) return sizeof(MPEG1VIDEOINFO);
-    if (format == FORMAT_MPEG2Video) return sizeof(MPEG2VIDEOINFO);
-    if (format == FORMAT_WaveFormatEx) return sizeof(WAVEFORMATEX);
-    return 64;
+    return format == FORMAT_VideoInfo      ? sizeof(VIDEOINFOHEADER)
+           : format == FORMAT_VideoInfo2   ? sizeof(VIDEOINFOHEADER2)
+           : format == FORMAT_MPEGVideo    ? sizeof(MPEG1VIDEOINFO)
+           : format == FORMAT_MPEG2Video   ? sizeof(MPEG2VIDEOINFO)
+           : format == FORMAT_WaveFormatEx ? sizeof(WAVEFORMATEX)
+                                           : 64;
   }
 
   GUID randomGuid() {
@@ -230,21 +220,16 @@ class TypeMaker {
   std::mt19937 random_;
 };
 
-// What kivo may read as a VIDEOINFOHEADER.
+// What kivo may read as a VIDEOINFOHEADER, and what a format list keeps: one with pixels.
 bool fullVideoInfo(const AM_MEDIA_TYPE& type) {
   return type.formattype == FORMAT_VideoInfo && type.pbFormat &&
          type.cbFormat >= sizeof(VIDEOINFOHEADER);
 }
-
-// What a format list keeps: a whole header describing a picture with pixels.
 bool listable(const AM_MEDIA_TYPE& type) {
   return fullVideoInfo(type) && bitmapOf(type)->biWidth > 0 && bitmapOf(type)->biHeight != 0;
 }
 
-struct TypeDeleter {
-  void operator()(AM_MEDIA_TYPE* type) const { DeleteMediaType(type); }
-};
-using OwnedType = std::unique_ptr<AM_MEDIA_TYPE, TypeDeleter>;
+using OwnedType = std::unique_ptr<AM_MEDIA_TYPE, decltype(&DeleteMediaType)>;
 
 // A copy of `source` as found, with no normalising.
 AM_MEDIA_TYPE* handOut(const AM_MEDIA_TYPE& source) {
@@ -286,7 +271,7 @@ TEST_F(MalformedMediaTypes, CapabilitiesAndMediaInfoReadOnlyWhatTheBlockHolds) {
   TypeMaker maker(1);
   for (int i = 0; i < 3000; ++i) {
     SCOPED_TRACE(i);
-    OwnedType type(maker.make());
+    OwnedType type(maker.make(), DeleteMediaType);
     const VIDEO_STREAM_CONFIG_CAPS caps = maker.caps();
     const bool withCaps = maker.below(2) == 0;
 
@@ -346,7 +331,7 @@ TEST_F(MalformedMediaTypes, CapsListOnlyFullVideoInfoHeaders) {
     const int count = maker.below(8);
     size_t valid = 0;
     for (int i = 0; i < count; ++i) {
-      types.emplace_back(maker.make());
+      types.emplace_back(maker.make(), DeleteMediaType);
       caps.push_back(maker.caps());
       if (listable(*types.back())) ++valid;
     }

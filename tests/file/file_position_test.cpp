@@ -1,16 +1,11 @@
-// Position and duration of a file graph, against a fake seeking interface:
-// every query switches to its time format and restores the graph's own on
-// every path; a refused format is not restored.
+// Position and duration of a file graph against a fake seeking interface: every query switches
+// to its time format and restores the graph's own on every path; a refused format is not.
 
 #include <kivo/duration_unsupported_exception.h>
-#include <kivo/file_capture_graph.h>
 #include <kivo/position_unsupported_exception.h>
 
 #include "file/file_graph_access.h"
 #include "support/mocks/imediaseeking.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 namespace kivo {
 namespace {
@@ -28,8 +23,7 @@ class FilePositionTest : public ::testing::Test {
   void SetUp() override { Access::plantSeeking(graph, &seeking); }
   void TearDown() override { Access::plantSeeking(graph, nullptr); }
 
-  // In order: the graph's format (`saved`) is read, `format` set, the
-  // operation made, and `saved` set again, whatever the operation answered.
+  // In order: `saved` read, `format` set, the operation, `saved` set again whatever it answered.
   template <class Operation>
   void expectScope(const GUID& saved, const GUID& format, Operation operation) {
     InSequence order;
