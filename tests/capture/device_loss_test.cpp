@@ -38,19 +38,16 @@ class FakeMediaEvent : public ComFake<IMediaEvent> {
   HRESULT STDMETHODCALLTYPE FreeEventParams(long, LONG_PTR, LONG_PTR) override {
     return ++freed, S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetEventHandle(OAEVENT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE WaitForCompletion(long, long*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CancelDefaultHandling(long) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE RestoreDefaultHandling(long) override { return E_NOTIMPL; }
+  // Never asked for (strict).
+  MOCK_METHOD(HRESULT, GetTypeInfoCount, (UINT*), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetTypeInfo, (UINT, LCID, ITypeInfo**), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetIDsOfNames, (REFIID, LPOLESTR*, UINT, LCID, DISPID*), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Invoke,
+              (DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetEventHandle, (OAEVENT*), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, WaitForCompletion, (long, long*), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, CancelDefaultHandling, (long), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, RestoreDefaultHandling, (long), COM_OVERRIDE);
 
   std::deque<std::array<LONG_PTR, 3>> queue;
   std::vector<long> timeouts;
@@ -71,7 +68,7 @@ class DeviceLossTest : public ::testing::Test {
 
   ComScope com_;
   FakeCaptureDevice fake_;
-  FakeMediaEvent events_;
+  ::testing::StrictMock<FakeMediaEvent> events_;
   FakeGraphObjects objects_;
   VideoCaptureFilter source_{"Fake Camera", CComPtr<IBaseFilter>(&fake_.device), nullptr, nullptr};
 };

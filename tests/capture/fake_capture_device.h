@@ -103,9 +103,7 @@ class FakeCaptureDevice {
     ON_CALL(downstream, EnumPins).WillByDefault(Return(E_NOTIMPL));
 
     ON_CALL(config, GetNumberOfCapabilities).WillByDefault([this](int* count, int* size) {
-      *count = static_cast<int>(formats.size());
-      *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
-      return S_OK;
+      return *count = int(formats.size()), *size = sizeof(VIDEO_STREAM_CONFIG_CAPS), S_OK;
     });
     ON_CALL(config, GetStreamCaps)
         .WillByDefault([this](int index, AM_MEDIA_TYPE** type, BYTE* caps) -> HRESULT {
@@ -121,8 +119,7 @@ class FakeCaptureDevice {
     ON_CALL(config, GetFormat).WillByDefault(Return(E_NOTIMPL));
 
     ON_CALL(graph, Disconnect).WillByDefault([this](IPin* pin) {
-      if (pin == &capturePin) connected = false;
-      return S_OK;
+      return connected = connected && pin != &capturePin, S_OK;
     });
     graph.answer(IID_IMediaControl, &control);
     ON_CALL(builder, FindInterface)
@@ -134,16 +131,13 @@ class FakeCaptureDevice {
               reinterpret_cast<IAMStreamConfig**>(object));
         });
     ON_CALL(builder, RenderStream).WillByDefault([this](auto&&...) {
-      connected = true;
-      return S_OK;
+      return connected = true, S_OK;
     });
     ON_CALL(builder, FindPin).WillByDefault(Return(E_FAIL));
   }
 
-  NiceMock<MockBaseFilter> device;
-  NiceMock<MockPin> capturePin;
-  NiceMock<MockPin> downstreamPin;
-  NiceMock<MockBaseFilter> downstream;
+  NiceMock<MockBaseFilter> device, downstream;
+  NiceMock<MockPin> capturePin, downstreamPin;
   NiceMock<MockEnumPins> devicePins;
   NiceMock<MockAMStreamConfig> config;
   NiceMock<MockMediaControl> control;

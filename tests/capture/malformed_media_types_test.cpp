@@ -7,14 +7,12 @@
 #include "fake_capture_device.h"
 #include "support/mocks/ienummediatypes.h"
 
-#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <random>
 #include <unordered_map>
-#include <utility>
 
 namespace kivo::test {
 namespace {
@@ -37,23 +35,13 @@ class GuardPageSpy : public IMallocSpy {
     return spied ? release(find(request, true)) : request;
   }
   void STDMETHODCALLTYPE PostFree(BOOL) override {}
+  // Nothing under test reallocates task memory: a reallocation fails the test.
   SIZE_T STDMETHODCALLTYPE PreRealloc(void* request, SIZE_T size, void** newRequest,
-                                      BOOL spied) override {
-    pending_ = size;
-    moving_ = spied && request ? find(request, true) : Block{};
-    *newRequest = moving_.user ? moving_.actual : request;
-    return size;
+                                      BOOL) override {
+    ADD_FAILURE() << "CoTaskMemRealloc while the spy is registered";
+    return *newRequest = request, size;
   }
-  void* STDMETHODCALLTYPE PostRealloc(void* actual, BOOL) override {
-    void* user = place(actual, pending_);
-    if (moving_.user) {
-      if (user) std::memcpy(user, moving_.user, std::min(moving_.size, pending_));
-      release(std::exchange(moving_, Block{}));
-    } else if (user) {
-      std::memcpy(user, actual, pending_);  // a block COM did not give through the spy
-    }
-    return user;
-  }
+  void* STDMETHODCALLTYPE PostRealloc(void* actual, BOOL) override { return actual; }
   void* STDMETHODCALLTYPE PreGetSize(void* request, BOOL spied) override {
     return spied ? find(request, false).actual : request;
   }
@@ -68,10 +56,8 @@ class GuardPageSpy : public IMallocSpy {
  private:
   static constexpr SIZE_T kPage = 4096;
   struct Block {
-    void* actual = nullptr;  // the heap block COM allocated
-    BYTE* pages = nullptr;   // the spy's pages, the last one the guard
-    BYTE* user = nullptr;
-    SIZE_T size = 0;
+    void* actual;  // the heap block COM allocated
+    BYTE* pages;   // the spy's pages, the last one the guard
   };
 
   void* place(void* actual, SIZE_T size) {
@@ -84,14 +70,14 @@ class GuardPageSpy : public IMallocSpy {
     VirtualProtect(guard, kPage, PAGE_NOACCESS, &old);
     auto* user = reinterpret_cast<BYTE*>(reinterpret_cast<UINT_PTR>(guard - size) & ~UINT_PTR(7));
     std::lock_guard<std::mutex> lock(mutex_);
-    blocks_[user] = Block{actual, pages, user, size};
+    blocks_[user] = Block{actual, pages};
     return user;
   }
   // The block placed at `user`; a block the spy did not place stands for itself.
   Block find(void* user, bool remove) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = blocks_.find(user);
-    if (found == blocks_.end()) return Block{user, nullptr, nullptr, 0};
+    if (found == blocks_.end()) return Block{user, nullptr};
     const Block block = found->second;
     if (remove) blocks_.erase(found);
     return block;
@@ -104,7 +90,6 @@ class GuardPageSpy : public IMallocSpy {
   std::mutex mutex_;
   std::unordered_map<void*, Block> blocks_;
   SIZE_T pending_ = 0;
-  Block moving_;
 };
 
 unsigned int seed() {

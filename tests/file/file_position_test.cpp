@@ -46,18 +46,6 @@ TEST(FilePositionUnrendered, EveryQueryThrowsWithoutTouchingThePlatform) {
   EXPECT_FALSE(graph.isStreamFinished());
 }
 
-TEST_F(FilePositionTest, DurationsAreReadInTheirFormatAndTheFormatRestored) {
-  expectScope(TIME_FORMAT_FRAME, TIME_FORMAT_MEDIA_TIME, [&] {
-    EXPECT_CALL(seeking, GetDuration(_))
-        .WillOnce(DoAll(SetArgPointee<0>(LONGLONG{25000000}), Return(S_OK)));
-  });
-  EXPECT_DOUBLE_EQ(graph.getDurationInSeconds(), 2.5);
-
-  expectScope(TIME_FORMAT_MEDIA_TIME, TIME_FORMAT_SAMPLE,
-              [&] { EXPECT_CALL(seeking, GetDuration(_)).WillOnce(Return(E_NOTIMPL)); });
-  EXPECT_THROW(graph.getDurationInSamples(), DurationUnsupportedException);
-}
-
 TEST_F(FilePositionTest, ARefusedFormatIsSetOnceAndNothingIsRestored) {
   EXPECT_CALL(seeking, GetTimeFormat(_))
       .WillOnce(DoAll(SetArgPointee<0>(TIME_FORMAT_MEDIA_TIME), Return(S_OK)));
@@ -67,7 +55,17 @@ TEST_F(FilePositionTest, ARefusedFormatIsSetOnceAndNothingIsRestored) {
   EXPECT_THROW(graph.getPositionInFrames(), PositionUnsupportedException);
 }
 
-TEST_F(FilePositionTest, PositionsAreSetAbsolutelyAndReadInFramesAndSeconds) {
+TEST_F(FilePositionTest, DurationsAndPositionsAreUsedInTheirFormatAndTheFormatRestored) {
+  expectScope(TIME_FORMAT_FRAME, TIME_FORMAT_MEDIA_TIME, [&] {
+    EXPECT_CALL(seeking, GetDuration(_))
+        .WillOnce(DoAll(SetArgPointee<0>(LONGLONG{25000000}), Return(S_OK)));
+  });
+  EXPECT_DOUBLE_EQ(graph.getDurationInSeconds(), 2.5);
+
+  expectScope(TIME_FORMAT_MEDIA_TIME, TIME_FORMAT_SAMPLE,
+              [&] { EXPECT_CALL(seeking, GetDuration(_)).WillOnce(Return(E_NOTIMPL)); });
+  EXPECT_THROW(graph.getDurationInSamples(), DurationUnsupportedException);
+
   expectScope(TIME_FORMAT_MEDIA_TIME, TIME_FORMAT_MEDIA_TIME, [&] {
     EXPECT_CALL(seeking, SetPositions(Pointee(LONGLONG{25000000}), AM_SEEKING_AbsolutePositioning,
                                       nullptr, AM_SEEKING_NoPositioning))
