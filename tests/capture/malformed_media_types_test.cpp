@@ -126,8 +126,8 @@ class TypeMaker {
     return below(4) == 0 ? static_cast<LONG>(random_()) : values[below(13)];
   }
 
-  // A task-allocated type as a pin hands it out: its block is exactly
-  // cbFormat bytes, or missing while cbFormat says otherwise, or cbFormat is 0.
+  // A task-allocated type as a pin hands it out: its block is exactly cbFormat bytes, or
+  // missing while cbFormat says otherwise, or cbFormat is 0.
   AM_MEDIA_TYPE* make() {
     auto* type = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
     std::memset(type, 0, sizeof(*type));
@@ -147,14 +147,9 @@ class TypeMaker {
 
     const ULONG nominal = nominalSize(type->formattype);
     const int shape = below(6);
-    if (shape == 0) {  // missing block, non-zero size
-      type->cbFormat = 1 + random_() % (nominal + 200);
-      return type;
-    }
-    if (shape == 1) {  // a block of no size
-      type->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(1));
-      return type;
-    }
+    if (shape == 0) type->cbFormat = 1 + random_() % (nominal + 200);  // missing block, a size
+    if (shape == 1) type->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(1));  // block, no size
+    if (shape <= 1) return type;
     type->cbFormat = shape == 2   ? (nominal > 0 ? random_() % nominal : 0)  // short
                      : shape == 3 ? nominal + random_() % 64                 // long
                                   : nominal;
@@ -166,10 +161,8 @@ class TypeMaker {
           BI_RGB, BI_BITFIELDS, BI_RLE8, BI_JPEG, MAKEFOURCC('M', 'J', 'P', 'G'), 0xFFFFFFFF};
       static const WORD bitCounts[] = {0, 1, 8, 16, 24, 32, 0xFFFF};
       bitmap->biSize = below(2) ? sizeof(BITMAPINFOHEADER) : random_();
-      bitmap->biWidth = dimension();
-      bitmap->biHeight = dimension();
-      bitmap->biCompression = compressions[below(6)];
-      bitmap->biBitCount = bitCounts[below(7)];
+      bitmap->biWidth = dimension(), bitmap->biHeight = dimension();
+      bitmap->biCompression = compressions[below(6)], bitmap->biBitCount = bitCounts[below(7)];
       bitmap->biSizeImage = random_();
     }
     return type;
@@ -180,8 +173,7 @@ class TypeMaker {
     result.guid = below(2) ? FORMAT_VideoInfo : randomGuid();
     result.MaxOutputSize = {dimension(), dimension()};
     result.MinOutputSize = {dimension(), dimension()};
-    result.MinFrameInterval = static_cast<LONGLONG>(random_());
-    result.MaxFrameInterval = -static_cast<LONGLONG>(random_());
+    result.MinFrameInterval = random_(), result.MaxFrameInterval = -LONGLONG(random_());
     return result;
   }
 
