@@ -1,11 +1,13 @@
 #pragma once
 
-// A capture device made of counted COM fakes, wired as a real one behaves in
-// a graph, plus the fake graph objects a VideoCaptureGraph builds with.
+// A capture device made of counted COM fakes, wired as a real one behaves in a graph, plus the
+// fake graph objects a VideoCaptureGraph builds with and the format list's private operations.
 
 #include <kivo/mediatype.h>
+#include <kivo/video_capability.h>
 #include <kivo/video_capture_filter.h>
 #include <kivo/video_capture_graph.h>
+#include <kivo/video_caps.h>
 
 #include "capture/fourcc.h"
 #include "support/com_fake.h"
@@ -22,14 +24,41 @@
 #include <dvdmedia.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
-namespace kivo::test {
+namespace kivo {
+
+template <>
+struct TestAccess<VideoCapability> {
+  static VideoCapability make(const AM_MEDIA_TYPE* type, int id,
+                              const VIDEO_STREAM_CONFIG_CAPS* caps) {
+    return VideoCapability(type, id, caps);
+  }
+  static const AM_MEDIA_TYPE* mediaType(const VideoCapability& c) { return c.getMediaType(); }
+};
+
+template <>
+struct TestAccess<VideoCaps> {
+  static std::unique_ptr<VideoCaps> make() { return std::unique_ptr<VideoCaps>(new VideoCaps()); }
+  static void initialize(VideoCaps& caps, IPin* pin) { caps.initialize(CComPtr<IPin>(pin)); }
+};
+
+namespace test {
+
+using CapAccess = TestAccess<VideoCapability>;
+using CapsAccess = TestAccess<VideoCaps>;
+
+inline VIDEO_STREAM_CONFIG_CAPS capsOf(LONG maxW, LONG maxH, LONG minW, LONG minH) {
+  VIDEO_STREAM_CONFIG_CAPS caps = {};
+  caps.guid = FORMAT_VideoInfo, caps.MaxOutputSize = {maxW, maxH},
+  caps.MinOutputSize = {minW, minH};
+  return caps;
+}
 
 using ::testing::NiceMock;
 
-// A video type of the given subtype, size and frame interval, with a
-// VIDEOINFOHEADER or VIDEOINFOHEADER2 block.
+// A video type with a VIDEOINFOHEADER or VIDEOINFOHEADER2 block.
 inline CMediaType videoType(const GUID& subtype, LONG width, LONG height,
                             LONGLONG interval = 333333, const GUID& format = FORMAT_VideoInfo) {
   CMediaType type(&MEDIATYPE_Video);
@@ -47,8 +76,8 @@ inline CMediaType videoType(const GUID& subtype, LONG width, LONG height,
   return type;
 }
 
-// The device: one capture output pin with IAMStreamConfig reporting
-// `formats`. RenderStream "connects" the capture pin to a downstream pin.
+// One capture output pin with IAMStreamConfig reporting `formats`; RenderStream "connects" it
+// to a downstream pin.
 class FakeCaptureDevice {
  public:
   FakeCaptureDevice() {
@@ -74,9 +103,7 @@ class FakeCaptureDevice {
     ON_CALL(downstream, EnumPins).WillByDefault(Return(E_NOTIMPL));
 
     ON_CALL(config, GetNumberOfCapabilities).WillByDefault([this](int* count, int* size) {
-      *count = static_cast<int>(formats.size());
-      *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
-      return S_OK;
+      return *count = int(formats.size()), *size = sizeof(VIDEO_STREAM_CONFIG_CAPS), S_OK;
     });
     ON_CALL(config, GetStreamCaps)
         .WillByDefault([this](int index, AM_MEDIA_TYPE** type, BYTE* caps) -> HRESULT {
@@ -84,17 +111,15 @@ class FakeCaptureDevice {
           *type = CreateMediaType(&formats[index]);
           const BITMAPINFOHEADER& bitmap =
               reinterpret_cast<const VIDEOINFOHEADER*>(formats[index].pbFormat)->bmiHeader;
-          VIDEO_STREAM_CONFIG_CAPS reported = {};
-          reported.guid = FORMAT_VideoInfo;
-          reported.MaxOutputSize = reported.MinOutputSize = {bitmap.biWidth, bitmap.biHeight};
+          const VIDEO_STREAM_CONFIG_CAPS reported =
+              capsOf(bitmap.biWidth, bitmap.biHeight, bitmap.biWidth, bitmap.biHeight);
           std::memcpy(caps, &reported, sizeof(reported));
           return S_OK;
         });
     ON_CALL(config, GetFormat).WillByDefault(Return(E_NOTIMPL));
 
     ON_CALL(graph, Disconnect).WillByDefault([this](IPin* pin) {
-      if (pin == &capturePin) connected = false;
-      return S_OK;
+      return connected = connected && pin != &capturePin, S_OK;
     });
     graph.answer(IID_IMediaControl, &control);
     ON_CALL(builder, FindInterface)
@@ -106,17 +131,13 @@ class FakeCaptureDevice {
               reinterpret_cast<IAMStreamConfig**>(object));
         });
     ON_CALL(builder, RenderStream).WillByDefault([this](auto&&...) {
-      connected = true;
-      return S_OK;
+      return connected = true, S_OK;
     });
     ON_CALL(builder, FindPin).WillByDefault(Return(E_FAIL));
   }
 
-  // Fakes; declared before anything that may hold references on them.
-  NiceMock<MockBaseFilter> device;
-  NiceMock<MockPin> capturePin;
-  NiceMock<MockPin> downstreamPin;
-  NiceMock<MockBaseFilter> downstream;
+  NiceMock<MockBaseFilter> device, downstream;
+  NiceMock<MockPin> capturePin, downstreamPin;
   NiceMock<MockEnumPins> devicePins;
   NiceMock<MockAMStreamConfig> config;
   NiceMock<MockMediaControl> control;
@@ -127,4 +148,5 @@ class FakeCaptureDevice {
   bool connected = false;
 };
 
-}  // namespace kivo::test
+}  // namespace test
+}  // namespace kivo

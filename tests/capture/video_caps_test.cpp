@@ -1,8 +1,6 @@
-// The format list of a capture pin: what is read from the stream
-// configuration, what is skipped, and that every media type handed out is
-// freed.
+// The format list of a capture pin: what is read from the stream configuration, what is
+// skipped, and that every media type handed out is freed.
 
-#include "caps_access.h"
 #include "fake_capture_device.h"
 
 #include <string>
@@ -12,24 +10,13 @@ namespace {
 
 using ::testing::_;
 using ::testing::Return;
-using CapAccess = TestAccess<VideoCapability>;
-using CapsAccess = TestAccess<VideoCaps>;
 
-// Stands in for the pUnk of reported media types: a copy kivo forgets to
-// free shows up as a leaked reference.
+// Stands in for the pUnk of reported media types: a copy left unfreed leaks a reference.
 using FakeUnknown = ComFake<IUnknown>;
 
 CMediaType counted(CMediaType type, IUnknown* unknown) {
   (type.pUnk = unknown)->AddRef();
   return type;
-}
-
-VIDEO_STREAM_CONFIG_CAPS capsOf(LONG maxW, LONG maxH, LONG minW, LONG minH) {
-  VIDEO_STREAM_CONFIG_CAPS caps = {};
-  caps.guid = FORMAT_VideoInfo;
-  caps.MaxOutputSize = {maxW, maxH};
-  caps.MinOutputSize = {minW, minH};
-  return caps;
 }
 
 const BITMAPINFOHEADER& bitmapOf(const VideoCapability& capability) {
@@ -43,7 +30,7 @@ std::vector<std::string> names(const VideoCaps& caps) {
   return result;
 }
 
-TEST(VideoCapability, TheSizeRangeComesFromTheCapsAndAZeroMaximumFromACompleteMinimum) {
+TEST(VideoCapability, SizesComeFromTheCapsOrTheHeaderWithAZeroMaximumAndTopDownRows) {
   CMediaType type = videoType(MEDIASUBTYPE_YUY2, 320, 240);
   VIDEO_STREAM_CONFIG_CAPS caps = capsOf(640, 480, 160, 120);
   VideoCapability capability = CapAccess::make(&type, 7, &caps);
@@ -64,18 +51,16 @@ TEST(VideoCapability, TheSizeRangeComesFromTheCapsAndAZeroMaximumFromACompleteMi
   EXPECT_EQ(zero.getMinHeight(), 240);
   EXPECT_STREQ(zero.getFullName(), "YUY2_0x0");
   EXPECT_EQ(bitmapOf(zero).biWidth, 0);
-}
 
-TEST(VideoCapability, ATopDownHeaderIsStoredPositiveButKeepsItsRowOrder) {
-  CMediaType type = videoType(MEDIASUBTYPE_RGB24, 640, -480);
-  VideoCapability capability = CapAccess::make(&type, 0, nullptr);
-  EXPECT_EQ(capability.getMaxHeight(), 480);
-  EXPECT_EQ(capability.getMinHeight(), 480);
-  EXPECT_EQ(bitmapOf(capability).biHeight, 480);
-  EXPECT_FALSE(capability.getSubtype().isBottomUp());
-  EXPECT_STREQ(capability.getFullName(), "RGB24_640x480");
-  // With caps too, the orientation follows the reported header.
-  VIDEO_STREAM_CONFIG_CAPS caps = capsOf(800, 600, 800, 600);
+  // A top-down header is stored with a positive height but keeps its row order, with caps too.
+  type = videoType(MEDIASUBTYPE_RGB24, 640, -480);
+  VideoCapability topDown = CapAccess::make(&type, 0, nullptr);
+  EXPECT_EQ(topDown.getMaxHeight(), 480);
+  EXPECT_EQ(topDown.getMinHeight(), 480);
+  EXPECT_EQ(bitmapOf(topDown).biHeight, 480);
+  EXPECT_FALSE(topDown.getSubtype().isBottomUp());
+  EXPECT_STREQ(topDown.getFullName(), "RGB24_640x480");
+  caps = capsOf(800, 600, 800, 600);
   EXPECT_FALSE(CapAccess::make(&type, 0, &caps).getSubtype().isBottomUp());
   CMediaType bottomUp = videoType(MEDIASUBTYPE_RGB24, 640, 480);
   EXPECT_TRUE(CapAccess::make(&bottomUp, 0, &caps).getSubtype().isBottomUp());
@@ -84,12 +69,12 @@ TEST(VideoCapability, ATopDownHeaderIsStoredPositiveButKeepsItsRowOrder) {
 TEST(VideoCaps, ListsStreamCapsSkippingVideoInfo2AndFailingIndexes) {
   FakeUnknown unknown;  // declared first: at its end, every type handed out must be freed
   FakeCaptureDevice device;
-  device.formats.push_back(counted(videoType(MEDIASUBTYPE_YUY2, 640, 480), &unknown));
-  device.formats.push_back(
-      counted(videoType(MEDIASUBTYPE_YUY2, 640, 480, 0, FORMAT_VideoInfo2), &unknown));
-  device.formats.push_back(counted(videoType(MEDIASUBTYPE_YUY2, 320, 240), &unknown));
-  device.formats.push_back(counted(videoType(MEDIASUBTYPE_RGB24, 640, 480), &unknown));
-  device.formats.push_back(counted(videoType(MEDIASUBTYPE_RGB24, 160, 120), &unknown));
+  for (const CMediaType& type :
+       {videoType(MEDIASUBTYPE_YUY2, 640, 480),
+        videoType(MEDIASUBTYPE_YUY2, 640, 480, 0, FORMAT_VideoInfo2),
+        videoType(MEDIASUBTYPE_YUY2, 320, 240), videoType(MEDIASUBTYPE_RGB24, 640, 480),
+        videoType(MEDIASUBTYPE_RGB24, 160, 120)})
+    device.formats.push_back(counted(type, &unknown));
   EXPECT_CALL(device.config, GetStreamCaps(_, _, _)).Times(4);
   EXPECT_CALL(device.config, GetStreamCaps(3, _, _)).WillOnce(Return(E_FAIL));
 

@@ -1,5 +1,5 @@
-// The analog inputs of a capture device: the chain of crossbars in front of
-// its analog video input, found, named and routed through counted fakes.
+// The crossbars in front of a capture device's analog video input, found, named and routed
+// through counted fakes.
 
 #include <kivo/filter.h>
 #include <kivo/video_inputs.h>
@@ -11,32 +11,24 @@
 #include "support/mocks/ikspropertyset.h"
 #include "support/mocks/ipin.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <deque>
-#include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
-namespace kivo {
+namespace kivo::test {
 namespace {
 
-using test::HandOut;
 using ::testing::_;
 using ::testing::InSequence;
 using ::testing::NiceMock;
 using ::testing::Return;
 using Inputs = std::map<std::string, long>;
-using Pin = NiceMock<test::MockPin>;
+using Pin = NiceMock<MockPin>;
 
-// A filter whose EnumPins hands out a fresh enumerator on every call. The
-// counted fakes check at their end that every reference was given back.
+// A filter whose EnumPins hands out a fresh enumerator on every call.
 struct FakeFilter {
-  NiceMock<test::MockBaseFilter> filter;
+  NiceMock<MockBaseFilter> filter;
   std::vector<std::unique_ptr<Pin>> pins;
-  std::deque<NiceMock<test::MockEnumPins>> enumerators;
+  std::deque<NiceMock<MockEnumPins>> enumerators;
 
   FakeFilter() {
     ON_CALL(filter, EnumPins).WillByDefault([this](IEnumPins** out) {
@@ -48,8 +40,7 @@ struct FakeFilter {
   }
   Pin& addPin(PIN_DIRECTION direction) {
     pins.push_back(std::make_unique<Pin>());
-    ON_CALL(*pins.back(), QueryPinInfo)
-        .WillByDefault(test::ReportPinInfo(filter.self(), direction));
+    ON_CALL(*pins.back(), QueryPinInfo).WillByDefault(ReportPinInfo(filter.self(), direction));
     ON_CALL(*pins.back(), ConnectedTo).WillByDefault(Return(VFW_E_NOT_CONNECTED));
     return *pins.back();
   }
@@ -67,36 +58,32 @@ using Specs = std::vector<PinSpec>;
 
 // A crossbar filter: its input pins first, then its output pins.
 struct FakeCrossbar : FakeFilter {
-  NiceMock<test::MockAMCrossbar> crossbar;
-  Specs inputSpecs, outputSpecs;
+  NiceMock<MockAMCrossbar> crossbar;
+  Specs specs[2];  // outputs, inputs
 
   FakeCrossbar(Specs inputs, Specs outputs = {{PhysConn_Video_VideoDecoder}})
-      : inputSpecs(std::move(inputs)), outputSpecs(std::move(outputs)) {
+      : specs{std::move(outputs), std::move(inputs)} {
     filter.answer(IID_IAMCrossbar, crossbar.self());
     crossbar.answer(IID_IBaseFilter, filter.self());
-    for (size_t i = 0; i < inputSpecs.size(); ++i) addPin(PINDIR_INPUT);
-    for (size_t i = 0; i < outputSpecs.size(); ++i) addPin(PINDIR_OUTPUT);
+    for (size_t i = 0; i < specs[1].size(); ++i) addPin(PINDIR_INPUT);
+    for (size_t i = 0; i < specs[0].size(); ++i) addPin(PINDIR_OUTPUT);
     ON_CALL(crossbar, get_PinCounts).WillByDefault([this](LONG* outputs, LONG* inputs) {
-      *outputs = static_cast<LONG>(outputSpecs.size());
-      *inputs = static_cast<LONG>(inputSpecs.size());
-      return S_OK;
+      return *outputs = LONG(specs[0].size()), *inputs = LONG(specs[1].size()), S_OK;
     });
     ON_CALL(crossbar, get_CrossbarPinInfo)
         .WillByDefault([this](BOOL isInput, LONG index, LONG* related, LONG* type) {
-          const Specs& specs = isInput ? inputSpecs : outputSpecs;
-          if (index < 0 || index >= static_cast<LONG>(specs.size())) return E_INVALIDARG;
-          *related = specs[index].related;
-          *type = specs[index].type;
-          return S_OK;
+          const Specs& side = specs[isInput ? 1 : 0];
+          if (index < 0 || index >= LONG(side.size())) return E_INVALIDARG;
+          return *related = side[index].related, *type = side[index].type, S_OK;
         });
   }
   Pin& input(size_t index) { return *pins[index]; }
-  Pin& output(size_t index) { return *pins[inputSpecs.size() + index]; }
+  Pin& output(size_t index) { return *pins[specs[1].size() + index]; }
 };
 
 // A capture filter with a capture output and an analog video input.
 struct FakeDevice : FakeFilter {
-  NiceMock<test::MockKsPropertySet> analogCategory;
+  NiceMock<MockKsPropertySet> analogCategory;
   Pin* analogIn = (addPin(PINDIR_OUTPUT), &addPin(PINDIR_INPUT));
 
   FakeDevice() {
@@ -105,21 +92,14 @@ struct FakeDevice : FakeFilter {
   }
 };
 
-constexpr long kTuner = PhysConn_Video_Tuner;
-constexpr long kComposite = PhysConn_Video_Composite;
-constexpr long kSVideo = PhysConn_Video_SVideo;
-constexpr long kDecoder = PhysConn_Video_VideoDecoder;
+enum : long { kTuner = PhysConn_Video_Tuner, kComposite = PhysConn_Video_Composite };
+enum : long { kSVideo = PhysConn_Video_SVideo, kDecoder = PhysConn_Video_VideoDecoder };
 
 TEST(VideoInputs, OneCrossbarNamesRoutesAndRefusesItsVideoConnectors) {
   FakeDevice device;
-  FakeCrossbar crossbar(Specs{{kTuner},
-                              {kComposite, 5},
-                              {kSVideo},
-                              {kComposite},
-                              {99},
-                              {PhysConn_Audio_Tuner},
-                              {PhysConn_Audio_Line}},
-                        Specs{{kDecoder, 6}});
+  Specs in = {{kTuner}, {kComposite, 5}, {kSVideo}, {kComposite}, {99}, {PhysConn_Audio_Tuner}};
+  in.push_back({PhysConn_Audio_Line});
+  FakeCrossbar crossbar(in, Specs{{kDecoder, 6}});
   connect(crossbar.output(0), *device.analogIn);
   // Audio inputs are never asked whether they can be routed; a refused one gives no path.
   EXPECT_CALL(crossbar.crossbar, CanRoute(0, ::testing::Ge(5))).Times(0);
@@ -194,4 +174,4 @@ TEST(CInputRouter, ACrossbarFeedingItselfIsFollowedOnceAndNamesAreCopiedSafely) 
 }
 
 }  // namespace
-}  // namespace kivo
+}  // namespace kivo::test

@@ -1,16 +1,10 @@
-// Naming the decoder a file lacks from what the file source says about the
-// stream. (The AVI header reading is driven through it_file_graph and
-// it_file_faults with real, cut and deeply nested files.)
+// Naming the decoder a file lacks from what the file source says about the stream (the AVI
+// header reading is driven through it_file_graph and it_file_faults with real files).
 
-#include <kivo/file_capture_graph.h>
 #include <kivo/filter.h>
 
 #include "file/file_graph_access.h"
-#include "support/com_fake.h"
 #include "support/mocks/ibasefilter.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <string>
 
@@ -58,8 +52,7 @@ TEST(CodecDiagnosis, NamesMpeg2StreamsAndNothingElse) {
   FakeFileSource wave(MEDIATYPE_Stream, MEDIASUBTYPE_WAVE);
   FakeFileSource notAStream(MEDIATYPE_Video, MEDIASUBTYPE_MPEG2_PROGRAM);
   FakeFileSource unnamed(MEDIATYPE_Stream, MEDIASUBTYPE_MPEG2_PROGRAM, false);
-  for (FakeFileSource* source :
-       {&wave, &notAStream, &unnamed, static_cast<FakeFileSource*>(nullptr)})
+  for (FakeFileSource* source : {&wave, &notAStream, &unnamed, (FakeFileSource*)nullptr})
     EXPECT_EQ(diagnose(source), "Unknown Codec");
   FileCaptureGraph withoutSource(L"unused");
   EXPECT_EQ(Access::findMissingCodecName(withoutSource), "Unknown Codec");

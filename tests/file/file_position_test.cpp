@@ -1,16 +1,11 @@
-// Position and duration of a file graph, against a fake seeking interface:
-// every query switches to its time format and restores the graph's own on
-// every path; a refused format is not restored.
+// Position and duration of a file graph against a fake seeking interface: every query switches
+// to its time format and restores the graph's own on every path; a refused format is not.
 
 #include <kivo/duration_unsupported_exception.h>
-#include <kivo/file_capture_graph.h>
 #include <kivo/position_unsupported_exception.h>
 
 #include "file/file_graph_access.h"
 #include "support/mocks/imediaseeking.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 namespace kivo {
 namespace {
@@ -28,8 +23,7 @@ class FilePositionTest : public ::testing::Test {
   void SetUp() override { Access::plantSeeking(graph, &seeking); }
   void TearDown() override { Access::plantSeeking(graph, nullptr); }
 
-  // In order: the graph's format (`saved`) is read, `format` set, the
-  // operation made, and `saved` set again, whatever the operation answered.
+  // In order: `saved` read, `format` set, the operation, `saved` set again whatever it answered.
   template <class Operation>
   void expectScope(const GUID& saved, const GUID& format, Operation operation) {
     InSequence order;
@@ -52,18 +46,6 @@ TEST(FilePositionUnrendered, EveryQueryThrowsWithoutTouchingThePlatform) {
   EXPECT_FALSE(graph.isStreamFinished());
 }
 
-TEST_F(FilePositionTest, DurationsAreReadInTheirFormatAndTheFormatRestored) {
-  expectScope(TIME_FORMAT_FRAME, TIME_FORMAT_MEDIA_TIME, [&] {
-    EXPECT_CALL(seeking, GetDuration(_))
-        .WillOnce(DoAll(SetArgPointee<0>(LONGLONG{25000000}), Return(S_OK)));
-  });
-  EXPECT_DOUBLE_EQ(graph.getDurationInSeconds(), 2.5);
-
-  expectScope(TIME_FORMAT_MEDIA_TIME, TIME_FORMAT_SAMPLE,
-              [&] { EXPECT_CALL(seeking, GetDuration(_)).WillOnce(Return(E_NOTIMPL)); });
-  EXPECT_THROW(graph.getDurationInSamples(), DurationUnsupportedException);
-}
-
 TEST_F(FilePositionTest, ARefusedFormatIsSetOnceAndNothingIsRestored) {
   EXPECT_CALL(seeking, GetTimeFormat(_))
       .WillOnce(DoAll(SetArgPointee<0>(TIME_FORMAT_MEDIA_TIME), Return(S_OK)));
@@ -73,7 +55,17 @@ TEST_F(FilePositionTest, ARefusedFormatIsSetOnceAndNothingIsRestored) {
   EXPECT_THROW(graph.getPositionInFrames(), PositionUnsupportedException);
 }
 
-TEST_F(FilePositionTest, PositionsAreSetAbsolutelyAndReadInFramesAndSeconds) {
+TEST_F(FilePositionTest, DurationsAndPositionsAreUsedInTheirFormatAndTheFormatRestored) {
+  expectScope(TIME_FORMAT_FRAME, TIME_FORMAT_MEDIA_TIME, [&] {
+    EXPECT_CALL(seeking, GetDuration(_))
+        .WillOnce(DoAll(SetArgPointee<0>(LONGLONG{25000000}), Return(S_OK)));
+  });
+  EXPECT_DOUBLE_EQ(graph.getDurationInSeconds(), 2.5);
+
+  expectScope(TIME_FORMAT_MEDIA_TIME, TIME_FORMAT_SAMPLE,
+              [&] { EXPECT_CALL(seeking, GetDuration(_)).WillOnce(Return(E_NOTIMPL)); });
+  EXPECT_THROW(graph.getDurationInSamples(), DurationUnsupportedException);
+
   expectScope(TIME_FORMAT_MEDIA_TIME, TIME_FORMAT_MEDIA_TIME, [&] {
     EXPECT_CALL(seeking, SetPositions(Pointee(LONGLONG{25000000}), AM_SEEKING_AbsolutePositioning,
                                       nullptr, AM_SEEKING_NoPositioning))

@@ -1,13 +1,10 @@
-// The grabber and sink a file graph puts behind each stream, against the
-// platform's real sample grabber and null renderer: state errors, and the
-// media type each chain asks for.
+// The grabber and sink a file graph puts behind each stream, against the platform's real sample
+// grabber and null renderer: state errors, and the media type each chain asks for.
 
-#include <kivo/file_capture_graph.h>
 #include <kivo/filter.h>
 #include <kivo/media_cb.h>
 
 #include "file/file_graph_access.h"
-#include "file/sample_grabber_chain.h"
 #include "support/wait.h"
 
 #include <gtest/gtest.h>

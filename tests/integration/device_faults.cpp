@@ -1,6 +1,5 @@
-// A device graph when things go wrong: device loss, host callbacks that
-// throw, block or are replaced, graphs destroyed while running, an exclusive
-// device, selections outside the lists.
+// A device graph when things go wrong: device loss, host callbacks that throw, block or are
+// replaced, graphs destroyed while running, an exclusive device, selections outside the lists.
 
 #include <kivo/video_inputs.h>
 
@@ -20,14 +19,16 @@ using std::chrono::milliseconds;
 // How long a test watches for frames that must not come.
 constexpr milliseconds kQuiet(400);
 
-// A graph on the USB camera set to YUY2 160x120 at 30 frames per second.
-std::unique_ptr<VideoCaptureGraph> smallGraph(const FilterEnums& devices, IMediaCB* callback) {
-  VideoCaptureFilter* device = findDevice(devices, kUsbCamera);
-  if (!device) return nullptr;
-  std::unique_ptr<VideoCaptureGraph> graph(new VideoCaptureGraph(device, 0));
+// A rendered graph on `device` set to `format` (by default YUY2 160x120 at 30 frames per second).
+std::unique_ptr<VideoCaptureGraph> smallGraph(const FilterEnums& devices, IMediaCB* callback,
+                                              const char* device = kUsbCamera,
+                                              const char* format = "YUY2_160x120") {
+  VideoCaptureFilter* filter = findDevice(devices, device);
+  if (!filter) return nullptr;
+  std::unique_ptr<VideoCaptureGraph> graph(new VideoCaptureGraph(filter, 0));
   graph->setMediaCB(callback);
   if (graph->render(false) != S_OK) return nullptr;
-  graph->setSelectedCapID(graph->lookupCapIDByName("YUY2_160x120"));
+  graph->setSelectedCapID(graph->lookupCapIDByName(format));
   return graph;
 }
 
@@ -55,7 +56,7 @@ TEST_F(DeviceLoss, IsReportedAfterEveryFrameBeforeItWasDelivered) {
   ASSERT_EQ(graph->start(false), S_OK);
   ASSERT_TRUE(log->frames.waitFor(5, kFrameWait));
   ASSERT_TRUE(waitForLoss(*graph, *log, 5));
-  EXPECT_THAT(log->countersSeen(), ::testing::ElementsAre(0, 1, 2, 3, 4));
+  EXPECT_THAT(log->seen().counters, ::testing::ElementsAre(0, 1, 2, 3, 4));
 
   // Still running; stop works and the loss stays until the graph is rebuilt.
   EXPECT_TRUE(graph->isRunning());
@@ -69,15 +70,27 @@ TEST_F(DeviceLoss, IsReportedAfterEveryFrameBeforeItWasDelivered) {
   EXPECT_FALSE(graph->isDeviceLost());
   ASSERT_TRUE(log->frames.waitFor(10, kFrameWait));
   ASSERT_TRUE(waitForLoss(*graph, *log, 10));
-  EXPECT_THAT(log->countersSeen(), ::testing::ElementsAre(0, 1, 2, 3, 4, 0, 1, 2, 3, 4));
+  EXPECT_THAT(log->seen().counters, ::testing::ElementsAre(0, 1, 2, 3, 4, 0, 1, 2, 3, 4));
 
   // Reset while the lost graph runs: the callback goes, the answer too.
   graph->reset();
   EXPECT_FALSE(graph->isDeviceLost());
   EXPECT_FALSE(graph->isRunning());
   EXPECT_EQ(log->destroyed.count(), 1);
+  EXPECT_EQ(log->frames.count(), 10);
+
+  // A lost graph destroyed while running.
+  auto lostLog = std::make_shared<FrameLog>();
+  {
+    ScopedEnvironment lose(testcam::kLoseAfterVariable, L"2");
+    graph = smallGraph(*devices_, new FrameCollector(lostLog));
+  }
+  ASSERT_NE(graph, nullptr);
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(waitForLoss(*graph, *lostLog, 2));
   graph.reset();
-  EXPECT_EQ(log->frameCount(), 10u);
+  EXPECT_EQ(lostLog->destroyed.count(), 1);
+  EXPECT_EQ(lostLog->frames.count(), 2);
 
   // A new graph on a device created without the fault captures again.
   auto healthyLog = std::make_shared<FrameLog>();
@@ -89,26 +102,11 @@ TEST_F(DeviceLoss, IsReportedAfterEveryFrameBeforeItWasDelivered) {
   EXPECT_EQ(graph->stop(), S_OK);
 }
 
-TEST_F(DeviceLoss, ALostGraphIsDestroyedWhileRunning) {
-  auto log = std::make_shared<FrameLog>();
-  std::unique_ptr<VideoCaptureGraph> graph;
-  {
-    ScopedEnvironment lose(testcam::kLoseAfterVariable, L"2");
-    graph = smallGraph(*devices_, new FrameCollector(log));
-  }
-  ASSERT_NE(graph, nullptr);
-  ASSERT_EQ(graph->start(false), S_OK);
-  ASSERT_TRUE(waitForLoss(*graph, *log, 2));
-  graph.reset();
-  EXPECT_EQ(log->destroyed.count(), 1);
-  EXPECT_EQ(log->frameCount(), 2u);
-}
-
-// A host callback that misbehaves on purpose.
+// A host callback that throws on every `throwEvery`-th frame or blocks in its first one.
 struct Behaviour {
-  std::atomic<int> throwEvery{0};           // throw on every n-th frame; 0 never
-  std::atomic<DWORD> blockMilliseconds{0};  // block in the first frame this long
-  std::atomic<bool> inside{false};          // a call is in progress
+  int throwEvery = 0;
+  DWORD blockMilliseconds = 0;
+  std::atomic<bool> inside{false};  // a call is in progress
   EventCounter entered;
 };
 
@@ -122,15 +120,14 @@ class UnrulyCallback : public FrameCollector {
     behaviour_->entered.add();
     const long calls = behaviour_->entered.count();
     FrameCollector::processSample(sampleTime, sample);
-    if (calls == 1 && behaviour_->blockMilliseconds > 0) {
-      // A host busy with its frame: nothing will signal this event.
+    if (calls == 1 && behaviour_->blockMilliseconds) {  // a host busy with its frame
       HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
       WaitForSingleObject(never, behaviour_->blockMilliseconds);
       CloseHandle(never);
     }
     behaviour_->inside = false;
-    const int every = behaviour_->throwEvery;
-    if (every > 0 && calls % every == 0) throw std::runtime_error("host failure");
+    if (behaviour_->throwEvery && calls % behaviour_->throwEvery == 0)
+      throw std::runtime_error("host failure");
     return S_OK;
   }
 
@@ -151,7 +148,7 @@ TEST_F(HostFaults, AThrowingCallbackDoesNotStopTheStream) {
   EXPECT_TRUE(graph->isRunning());
   EXPECT_FALSE(graph->isDeviceLost());
   EXPECT_EQ(graph->stop(), S_OK);
-  const std::vector<uint32_t> counters = log->countersSeen();
+  const std::vector<uint32_t> counters = log->seen().counters;
   for (size_t i = 0; i < counters.size(); ++i) EXPECT_EQ(counters[i], i);
 }
 
@@ -189,25 +186,15 @@ TEST_F(HostFaults, AReplacedCallbackIsNeverCalledAfterTheNextStart) {
   const long firstCount = firstLog->frames.count();
   ASSERT_TRUE(secondLog->frames.waitFor(5, kFrameWait));
   EXPECT_EQ(firstLog->frames.count(), firstCount);
-  EXPECT_EQ(secondLog->countersSeen().front(), 0u);
+  EXPECT_EQ(secondLog->seen().counters.front(), 0u);
 
-  // The replaced callback is the host's to dispose of.
+  // Destroyed while running: the current callback retires, the replaced one is the host's.
   graph.reset();
   EXPECT_EQ(firstLog->destroyed.count(), 0);
   EXPECT_EQ(secondLog->destroyed.count(), 1);
+  const long frames = secondLog->frames.count();
+  EXPECT_FALSE(secondLog->frames.waitFor(frames + 1, kQuiet));
   first->destroy();
-}
-
-TEST_F(HostFaults, AGraphDestroyedWhileRunningRetiresItsCallback) {
-  auto log = std::make_shared<FrameLog>();
-  auto graph = smallGraph(*devices_, new FrameCollector(log));
-  ASSERT_NE(graph, nullptr);
-  ASSERT_EQ(graph->start(false), S_OK);
-  ASSERT_TRUE(log->frames.waitFor(3, kFrameWait));
-  graph.reset();
-  EXPECT_EQ(log->destroyed.count(), 1);
-  const long frames = log->frames.count();
-  EXPECT_FALSE(log->frames.waitFor(frames + 1, kQuiet));
 }
 
 // A camera serving one stream at a time refuses the second graph's start;
@@ -244,14 +231,9 @@ TEST_F(HostFaults, ASecondGraphOnAnExclusiveDeviceFailsToStart) {
 
 TEST_F(HostFaults, SelectionsOutsideTheListsChangeNothing) {
   auto log = std::make_shared<FrameLog>();
-  VideoCaptureFilter* analog = findDevice(*devices_, kAnalogCamera);
-  ASSERT_NE(analog, nullptr);
-  VideoCaptureGraph graph(analog, 0);
-  graph.setMediaCB(new FrameCollector(log));
-  ASSERT_EQ(graph.render(false), S_OK);
-  const int rgb = graph.lookupCapIDByName("RGB24_640x480");
-  ASSERT_GT(rgb, 0);
-  graph.setSelectedCapID(rgb);
+  auto rendered = smallGraph(*devices_, new FrameCollector(log), kAnalogCamera, "RGB24_640x480");
+  ASSERT_NE(rendered, nullptr);
+  VideoCaptureGraph& graph = *rendered;
   ASSERT_EQ(graph.start(false), S_OK);
   ASSERT_TRUE(log->frames.waitFor(2, kFrameWait));
 
@@ -274,7 +256,7 @@ TEST_F(HostFaults, SelectionsOutsideTheListsChangeNothing) {
   EXPECT_TRUE(log->frames.waitFor(log->frames.count() + 2, kFrameWait));
   EXPECT_EQ(graph.stop(), S_OK);
   EXPECT_EQ(connectedFormat(graph).subtype, MEDIASUBTYPE_RGB24);
-  EXPECT_EQ(log->sizesSeen().back(), 640 * 480 * 3);
+  EXPECT_EQ(log->seen().sizes.back(), 640 * 480 * 3);
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
-// A device whose stream configuration reports malformed formats between its
-// working ones (the Test Camera's KIVO_TESTCAM_MALFORMED_CAPS fault): a block
-// shorter than its format type, a null block with a size, FORMAT_None, an
-// audio block, a picture of 0 by 0 and one of 2147483647 by 2147483647. The
-// graph lists the working formats as before and captures from them. CTest
-// runs this program with Wine's heap checking on.
+// A device reporting malformed formats between its working ones (KIVO_TESTCAM_MALFORMED_CAPS:
+// short block, null block with a size, FORMAT_None, audio, 0x0 and 2147483647x2147483647)
+// lists and captures its working formats as before. CTest runs it under Wine's heap checking.
 
 #include "support/scoped_value.h"
 #include "testcam_ids.h"
@@ -61,7 +58,7 @@ TEST_F(MalformedCaps, WorkingFormatsAreListedAsBeforeAndCapture) {
   ASSERT_TRUE(log->frames.waitFor(3, kFrameWait));
   EXPECT_EQ(graph->stop(), S_OK);
   EXPECT_EQ(connectedFormat(*graph).width, 160);
-  for (long size : log->sizesSeen()) EXPECT_EQ(size, 160 * 120 * 2);
+  for (long size : log->seen().sizes) EXPECT_EQ(size, 160 * 120 * 2);
 
   // The huge picture: the device refuses it (SetFormat fails) and keeps the
   // format it had, which the graph connects and runs.

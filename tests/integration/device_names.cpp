@@ -39,7 +39,7 @@ TEST_F(DeviceNames, DevicesWithUnusualNamesCapture) {
     ASSERT_EQ(graph->start(false), S_OK);
     EXPECT_TRUE(log->frames.waitFor(3, kFrameWait));
     EXPECT_EQ(graph->stop(), S_OK);
-    EXPECT_EQ(log->sizesSeen().front(), 320 * 240 * 3);
+    EXPECT_EQ(log->seen().sizes.front(), 320 * 240 * 3);
   }
 }
 

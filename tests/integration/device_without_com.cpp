@@ -1,6 +1,5 @@
-// A device graph on a thread that never initialised COM fails with COM's
-// status. A program of its own: a thread without COM would implicitly join
-// a multithreaded apartment another test left behind.
+// A device graph on a thread that never initialised COM fails with COM's status. A program of
+// its own: a thread without COM would join a multithreaded apartment another test left behind.
 
 #include <thread>
 
@@ -21,8 +20,7 @@ TEST(DeviceWithoutCom, RenderAndStartFailWithComNotInitialised) {
       GTEST_SKIP() << "the KIVO Test Camera is not registered";
     }
     auto log = std::make_shared<FrameLog>();
-    HRESULT rendered = S_OK;
-    HRESULT started = S_OK;
+    HRESULT rendered = S_OK, started = S_OK;
     bool anyState = true;
     std::thread worker([&] {
       VideoCaptureGraph graph(usb, 0);
@@ -40,7 +38,7 @@ TEST(DeviceWithoutCom, RenderAndStartFailWithComNotInitialised) {
     EXPECT_EQ(started, CO_E_NOTINITIALIZED);
     EXPECT_FALSE(anyState);
     EXPECT_EQ(log->destroyed.count(), 1);  // the graph's destruction disposed of it
-    EXPECT_EQ(log->frameCount(), 0u);
+    EXPECT_EQ(log->frames.count(), 0);
 
     // The same device captures on a thread that initialised COM.
     std::thread healthy([&] {

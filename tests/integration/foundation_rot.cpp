@@ -52,16 +52,6 @@ TEST(ROTOnWine, GraphIsListedWhileRegisteredAndCanBeEnteredAgain) {
     ASSERT_EQ(rot.addgraph(), S_OK);
     EXPECT_EQ(rot.addgraph(), S_OK);  // nothing new
     EXPECT_EQ(countRunning(name), 1u);
-    // The table hands out the graph itself under that name.
-    CComPtr<IRunningObjectTable> table;
-    ASSERT_EQ(GetRunningObjectTable(0, &table), S_OK);
-    CComPtr<IMoniker> item;
-    ASSERT_EQ(CreateItemMoniker(L"!", name.c_str() + 1, &item), S_OK);
-    CComPtr<IUnknown> object;
-    ASSERT_EQ(table->GetObject(item, &object), S_OK);
-    EXPECT_TRUE(graph.IsEqualObject(object));
-    object.Release();
-
     rot.removegraph();
     EXPECT_EQ(countRunning(name), 0u);
     rot.removegraph();

@@ -1,10 +1,7 @@
-// The Test Camera's COM server: unregistering leaves no trace of it and
-// registering again restores every entry, including the broken and DALSA
-// ones a host must skip (see device_capture). Runs alone (RUN_SERIAL): while it
-// works, the devices vanish for a moment.
+// The Test Camera's COM server: unregistering leaves no trace and registering again restores
+// every entry. Runs alone (RUN_SERIAL): while it works, the devices vanish for a moment.
 
 #include <kivo/comptr.h>
-#include <kivo/filter_enums.h>
 
 #include <gtest/gtest.h>
 
@@ -46,8 +43,8 @@ bool keyExists(const std::wstring& path) {
 std::wstring keyText(const std::wstring& path, const wchar_t* value) {
   wchar_t buffer[1024] = {};
   DWORD size = sizeof(buffer) - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), value, RRF_RT_REG_SZ, nullptr, buffer,
-                   &size) != ERROR_SUCCESS)
+  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), value, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+      ERROR_SUCCESS)
     return L"";
   return buffer;
 }
@@ -116,12 +113,6 @@ TEST(TestCamRegistration, UnregisterRemovesEveryTraceAndRegisterRestoresIt) {
     EXPECT_EQ(_wcsicmp(keyText(key + L"\\InprocServer32", nullptr).c_str(), dllPath.c_str()), 0);
     EXPECT_TRUE(keyExists(instanceKey(*kClasses[i])));
   }
-  // A host lists the device again.
-  kivo::FilterEnums devices;
-  bool listed = false;
-  for (kivo::Filter* device : devices.getVideoDevices())
-    listed = listed || std::string(device->getName()) == "KIVO Test Camera";
-  EXPECT_TRUE(listed);
   registerServer();  // later programs find the devices whatever happened above
   FreeLibrary(module);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the device graph tests share: a host callback logging every frame,
-// the device lookup, and a fixture that skips without the Test Camera.
+// What the device graph tests share: a host callback logging every frame, the device lookup,
+// and a fixture that skips without the Test Camera.
 
 #include <kivo/filter_enums.h>
 #include <kivo/media_cb.h>
@@ -29,33 +29,24 @@ namespace kivo::test {
 constexpr char kUsbCamera[] = "KIVO Test Camera";
 constexpr char kAnalogCamera[] = "KIVO Test Camera (Analog)";
 
-// The Test Camera delivers at least 5 frames per second; a loaded machine
-// may be slow to start a graph.
+// The Test Camera delivers at least 5 frames per second; a loaded machine starts graphs slowly.
 constexpr std::chrono::milliseconds kFrameWait(20000);
 
-// What a FrameCollector saw; outlives the collector, which the graph
-// destroys at reset.
+// What a FrameCollector saw; outlives the collector, which the graph destroys at reset.
 struct FrameLog {
+  struct Seen {
+    std::vector<uint32_t> counters;  // the Test Camera's frame counter
+    std::vector<long> sizes;
+    std::vector<BYTE> lastFrame;
+  };
+  Seen seen() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return data;
+  }
   std::mutex mutex;
-  std::vector<uint32_t> counters;  // the Test Camera's frame counter
-  std::vector<long> sizes;
-  std::vector<BYTE> lastFrame;
+  Seen data;
   EventCounter frames;
   EventCounter destroyed;
-
-  size_t frameCount() { return countersSeen().size(); }
-  std::vector<uint32_t> countersSeen() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return counters;
-  }
-  std::vector<long> sizesSeen() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return sizes;
-  }
-  std::vector<BYTE> latestFrame() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return lastFrame;
-  }
 };
 
 class FrameCollector : public IMediaCB {
@@ -70,9 +61,9 @@ class FrameCollector : public IMediaCB {
     if (length >= 4) std::memcpy(&counter, data, 4);
     {
       std::lock_guard<std::mutex> lock(log_->mutex);
-      log_->counters.push_back(counter);
-      log_->sizes.push_back(length);
-      log_->lastFrame.assign(data, data + (length > 0 ? length : 0));
+      log_->data.counters.push_back(counter);
+      log_->data.sizes.push_back(length);
+      log_->data.lastFrame.assign(data, data + (length > 0 ? length : 0));
     }
     log_->frames.add();
     return S_OK;
@@ -102,27 +93,21 @@ inline std::vector<std::string> capabilityNames(const VideoCaptureGraph& graph) 
   return names;
 }
 
-// The media type connected at the grabber.
+// What is connected at the grabber (zeros where nothing is known).
 struct Connected {
   GUID subtype = GUID_NULL;
-  long width = 0;
-  long height = 0;
+  long width = 0, height = 0;
   LONGLONG interval = 0;
 };
 
 inline Connected connectedFormat(const VideoCaptureGraph& graph) {
-  Connected result;
   CMediaType type;
-  if (FAILED(graph.getSampleGrabberMediaType(type))) return result;
-  result.subtype = type.subtype;
-  if (type.formattype == FORMAT_VideoInfo && type.cbFormat >= sizeof(VIDEOINFOHEADER) &&
-      type.pbFormat) {
-    const auto* header = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
-    result.width = header->bmiHeader.biWidth;
-    result.height = header->bmiHeader.biHeight;
-    result.interval = header->AvgTimePerFrame;
-  }
-  return result;
+  if (FAILED(graph.getSampleGrabberMediaType(type))) return {};
+  if (type.formattype != FORMAT_VideoInfo || type.cbFormat < sizeof(VIDEOINFOHEADER))
+    return {type.subtype};
+  const auto& header = *reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+  return {type.subtype, header.bmiHeader.biWidth, header.bmiHeader.biHeight,
+          header.AvgTimePerFrame};
 }
 
 class TestCameraTest : public ::testing::Test {

@@ -1,9 +1,7 @@
 #pragma once
 
-// Counted COM fakes for unit tests. A fake starts with no reference: the test
-// owns it as a plain object. Every reference the code under test takes must
-// be given back by the end of the test; a fake destroyed with references
-// left, or released more often than it was referenced, fails the test.
+// Counted COM fakes: a fake starts with no reference and is owned by the test; one destroyed
+// with references left, or released more often than referenced, fails the test.
 
 #include <kivo/platform.h>
 
@@ -13,9 +11,10 @@
 #include <map>
 #include <tuple>
 
-namespace kivo::test {
+// The specifiers of a mocked COM method: MOCK_METHOD(HRESULT, Stop, (), COM_OVERRIDE).
+#define COM_OVERRIDE (Calltype(STDMETHODCALLTYPE), override)
 
-inline bool operator<(const GUID& a, const GUID& b) { return memcmp(&a, &b, sizeof(GUID)) < 0; }
+namespace kivo::test {
 
 struct GuidLess {
   bool operator()(const GUID& a, const GUID& b) const { return memcmp(&a, &b, sizeof(GUID)) < 0; }

@@ -1,18 +1,8 @@
 #pragma once
 
-// Lets unit tests of CaptureGraph and its subclasses run against fake graph
-// objects: while a FakeGraphObjects lives, every graph that builds its
-// foundation receives the fake filter graph manager and capture graph
-// builder handed in here instead of creating them through COM.
-//
-//   MockGraphBuilder graph;               // support/mocks/igraphbuilder.h
-//   MockCaptureGraphBuilder2 builder;     // support/mocks/icapturegraphbuilder2.h
-//   FakeGraphObjects objects(&graph, &builder);
-//   MyGraph g;  g.render(false);          // uses the two fakes
-//
-// This header is the one place that reaches CaptureGraph's private parts
-// (TestAccess<CaptureGraph>); extend it rather than specialising the
-// template again.
+// While a FakeGraphObjects lives, every graph building its foundation gets
+// the fake filter graph manager and capture graph builder handed in here.
+// The one place that specialises TestAccess<CaptureGraph>.
 
 #include <kivo/capture_graph.h>
 #include <kivo/platform.h>
@@ -28,11 +18,7 @@ struct TestAccess<CaptureGraph> {
     CaptureGraph::graphObjectFactory = factory;
     return previous;
   }
-  static HRESULT createFoundation(CaptureGraph& graph) { return graph.createFoundation(); }
-  static void destroyFoundation(CaptureGraph& graph) { graph.destroyFoundation(); }
-  static HRESULT unrender(CaptureGraph& graph) { return graph.unrender(); }
   static void resetGraph(CaptureGraph& graph) { graph.resetGraph(); }
-  static void resetProperties(CaptureGraph& graph) { graph.resetProperties(); }
   static bool isFoundationBuilt(const CaptureGraph& graph) { return graph.foundationBuilt; }
   static const ROTRegister* registration(const CaptureGraph& graph) { return graph.registration; }
 };
@@ -55,12 +41,10 @@ class FakeGraphObjects {
   FakeGraphObjects(const FakeGraphObjects&) = delete;
   FakeGraphObjects& operator=(const FakeGraphObjects&) = delete;
 
-  // Creating the filter graph manager / capture graph builder fails with
-  // `status` from now on.
+  // Creating that object fails with `status` from now on.
   void failGraph(HRESULT status) { graphStatus_ = status; }
   void failBuilder(HRESULT status) { builderStatus_ = status; }
 
-  // How often each object was asked for.
   int graphsCreated() const { return graphsCreated_; }
   int buildersCreated() const { return buildersCreated_; }
 

@@ -2,43 +2,27 @@
 
 #include <kivo/platform.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <vector>
 
 namespace kivo::test {
 
-namespace {
-
-std::wstring fromUtf8(const std::string& text) {
-  const int needed = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  if (needed <= 0) return std::wstring();
-  std::vector<wchar_t> buffer(static_cast<size_t>(needed));
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, buffer.data(), needed);
-  return buffer.data();
-}
-
-std::string mediaFolder() {
-  const char* folder = std::getenv("KIVO_TEST_MEDIA");
-  return folder ? folder : "";
-}
-
-}  // namespace
-
 std::wstring mediaPath(const std::string& name) {
-  std::string folder = mediaFolder();
+  const char* folder = std::getenv("KIVO_TEST_MEDIA");
   // A Unix path of the build machine; Wine shows the root as drive Z:.
-  std::string path = folder + "/" + name;
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return fromUtf8(path);
+  std::string path = std::string(folder ? folder : "") + "/" + name;
+  if (path[0] == '/') path = "Z:" + path;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  std::wstring wide(path.size(), L'\0');  // UTF-16 needs no more units than UTF-8 bytes
+  wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, path.data(),
+                                                      static_cast<int>(path.size()), &wide[0],
+                                                      static_cast<int>(wide.size()))));
+  return wide;
 }
 
 bool mediaAvailable() {
-  const std::wstring folder = mediaPath("");
-  const DWORD attributes = GetFileAttributesW(folder.c_str());
-  return !mediaFolder().empty() && attributes != INVALID_FILE_ATTRIBUTES &&
+  const DWORD attributes = GetFileAttributesW(mediaPath("").c_str());
+  return std::getenv("KIVO_TEST_MEDIA") && attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 

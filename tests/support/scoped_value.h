@@ -4,8 +4,7 @@
 
 namespace kivo::test {
 
-// Gives a variable (a hook, say) another value for the lifetime of the
-// object and puts the old one back at the end.
+// Gives a variable another value for the object's lifetime.
 template <class T>
 class ScopedValue {
  public:
@@ -19,9 +18,8 @@ class ScopedValue {
   T saved_;
 };
 
-// Sets an environment variable of the process for the lifetime of the
-// object (the Test Camera reads its faults when a device is created) and
-// removes it at the end.
+// Sets a process environment variable for the object's lifetime (the Test Camera reads its
+// faults when a device is created).
 class ScopedEnvironment {
  public:
   ScopedEnvironment(const wchar_t* name, const wchar_t* value) : name_(name) {

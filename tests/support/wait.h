@@ -8,8 +8,7 @@
 
 namespace kivo::test {
 
-// Counts events from another thread (a streaming thread, say) and lets the
-// test wait, with a bound, until a number of them has arrived.
+// Counts events from another thread; a test waits, with a bound, for a number of them.
 class EventCounter {
  public:
   void add(long n = 1) {

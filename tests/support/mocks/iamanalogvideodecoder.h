@@ -15,19 +15,15 @@ namespace kivo::test {
 
 class MockAMAnalogVideoDecoder : public ComFake<IAMAnalogVideoDecoder> {
  public:
-  MOCK_METHOD(HRESULT, get_AvailableTVFormats, (LONG * standards),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, put_TVFormat, (LONG standard), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, get_TVFormat, (LONG * standard), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, get_HorizontalLocked, (LONG * locked),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, put_VCRHorizontalLocking, (LONG locking),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, get_VCRHorizontalLocking, (LONG * locking),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, get_NumberOfLines, (LONG * lines), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, put_OutputEnable, (LONG enable), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, get_OutputEnable, (LONG * enable), (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, get_AvailableTVFormats, (LONG * standards), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, put_TVFormat, (LONG standard), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, get_TVFormat, (LONG * standard), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, get_HorizontalLocked, (LONG * locked), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, put_VCRHorizontalLocking, (LONG locking), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, get_VCRHorizontalLocking, (LONG * locking), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, get_NumberOfLines, (LONG * lines), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, put_OutputEnable, (LONG enable), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, get_OutputEnable, (LONG * enable), COM_OVERRIDE);
 };
 
 }  // namespace kivo::test

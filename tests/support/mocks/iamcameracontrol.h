@@ -11,11 +11,9 @@ class MockAMCameraControl : public ComFake<IAMCameraControl> {
   MOCK_METHOD(HRESULT, GetRange,
               (LONG property, LONG* minimum, LONG* maximum, LONG* steppingDelta, LONG* defaultValue,
                LONG* capsFlags),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Set, (LONG property, LONG value, LONG flags),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Get, (LONG property, LONG* value, LONG* flags),
-              (Calltype(STDMETHODCALLTYPE), override));
+              COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Set, (LONG property, LONG value, LONG flags), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Get, (LONG property, LONG* value, LONG* flags), COM_OVERRIDE);
 };
 
 }  // namespace kivo::test

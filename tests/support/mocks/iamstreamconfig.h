@@ -1,7 +1,5 @@
 #pragma once
 
-// A counted mock of IAMStreamConfig.
-
 #include "support/com_fake.h"
 
 #include <gmock/gmock.h>
@@ -10,14 +8,11 @@ namespace kivo::test {
 
 class MockAMStreamConfig : public ComFake<IAMStreamConfig> {
  public:
-  MOCK_METHOD(HRESULT, SetFormat, (AM_MEDIA_TYPE * mediaType),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, GetFormat, (AM_MEDIA_TYPE * *mediaType),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, GetNumberOfCapabilities, (int* count, int* size),
-              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, SetFormat, (AM_MEDIA_TYPE * mediaType), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetFormat, (AM_MEDIA_TYPE * *mediaType), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetNumberOfCapabilities, (int* count, int* size), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, GetStreamCaps, (int index, AM_MEDIA_TYPE** mediaType, BYTE* caps),
-              (Calltype(STDMETHODCALLTYPE), override));
+              COM_OVERRIDE);
 };
 
 }  // namespace kivo::test

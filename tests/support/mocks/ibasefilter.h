@@ -1,9 +1,6 @@
 #pragma once
 
-// A counted mock of IBaseFilter: every method of the interface (and of
-// IMediaFilter and IPersist, which it extends) is mocked. Other interfaces of
-// the same filter (IAMCrossbar, IAMVideoControl...) are separate fakes handed
-// out with answer().
+// A counted mock of IBaseFilter; its other interfaces are fakes handed out with answer().
 
 #include "support/com_fake.h"
 
@@ -13,28 +10,18 @@ namespace kivo::test {
 
 class MockBaseFilter : public ComFake<IBaseFilter> {
  public:
-  // IPersist
-  MOCK_METHOD(HRESULT, GetClassID, (CLSID * clsid), (Calltype(STDMETHODCALLTYPE), override));
-  // IMediaFilter
-  MOCK_METHOD(HRESULT, Stop, (), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Pause, (), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Run, (REFERENCE_TIME start), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, GetState, (DWORD timeout, FILTER_STATE* state),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, SetSyncSource, (IReferenceClock * clock),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, GetSyncSource, (IReferenceClock * *clock),
-              (Calltype(STDMETHODCALLTYPE), override));
-  // IBaseFilter
-  MOCK_METHOD(HRESULT, EnumPins, (IEnumPins * *enumerator),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, FindPin, (LPCWSTR id, IPin** pin), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, QueryFilterInfo, (FILTER_INFO * info),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, JoinFilterGraph, (IFilterGraph * graph, LPCWSTR name),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, QueryVendorInfo, (LPWSTR * vendorInfo),
-              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, GetClassID, (CLSID * clsid), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Stop, (), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Pause, (), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Run, (REFERENCE_TIME start), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetState, (DWORD timeout, FILTER_STATE* state), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, SetSyncSource, (IReferenceClock * clock), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetSyncSource, (IReferenceClock * *clock), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, EnumPins, (IEnumPins * *enumerator), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, FindPin, (LPCWSTR id, IPin** pin), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, QueryFilterInfo, (FILTER_INFO * info), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, JoinFilterGraph, (IFilterGraph * graph, LPCWSTR name), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, QueryVendorInfo, (LPWSTR * vendorInfo), COM_OVERRIDE);
 };
 
 }  // namespace kivo::test

@@ -6,8 +6,7 @@ namespace kivo::test {
 
 class MockCreateDevEnum : public ComFake<ICreateDevEnum> {
  public:
-  MOCK_METHOD(HRESULT, CreateClassEnumerator, (REFCLSID, IEnumMoniker**, DWORD),
-              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, CreateClassEnumerator, (REFCLSID, IEnumMoniker**, DWORD), COM_OVERRIDE);
 };
 
 }  // namespace kivo::test

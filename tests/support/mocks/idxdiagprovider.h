@@ -14,9 +14,8 @@ namespace kivo::test {
 
 class MockDxDiagProvider : public ComFake<IDxDiagProvider> {
  public:
-  MOCK_METHOD(HRESULT, Initialize, (DXDIAG_INIT_PARAMS*), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, GetRootContainer, (IDxDiagContainer**),
-              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, Initialize, (DXDIAG_INIT_PARAMS*), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetRootContainer, (IDxDiagContainer**), COM_OVERRIDE);
 };
 
 }  // namespace kivo::test

@@ -1,8 +1,5 @@
 #pragma once
 
-// A counted mock of IEnumMediaTypes, with a helper that makes it hand out
-// copies of a fixed list of media types as a real enumerator does.
-
 #include <kivo/mediatype.h>
 
 #include "support/com_fake.h"
@@ -16,16 +13,12 @@ namespace kivo::test {
 
 class MockEnumMediaTypes : public ComFake<IEnumMediaTypes> {
  public:
-  MOCK_METHOD(HRESULT, Next, (ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Skip, (ULONG count), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Reset, (), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Clone, (IEnumMediaTypes * *enumerator),
-              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, Next, (ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Skip, (ULONG count), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Reset, (), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Clone, (IEnumMediaTypes * *enumerator), COM_OVERRIDE);
 
-  // Next hands out a new task-allocated copy of each type in order (the
-  // caller frees it with DeleteMediaType), then answers S_FALSE; Reset
-  // starts again. The types are not owned and must outlive the enumerator.
+  // Next hands out a task-allocated copy of each (unowned) type in order, then S_FALSE.
   void walk(std::vector<const AM_MEDIA_TYPE*> types) {
     auto list = std::make_shared<std::vector<const AM_MEDIA_TYPE*>>(std::move(types));
     auto position = std::make_shared<size_t>(0);

@@ -6,14 +6,6 @@
 
 namespace kivo::test {
 
-class MockEnumMoniker : public ComFake<IEnumMoniker> {
- public:
-  MOCK_METHOD(HRESULT, Next, (ULONG, IMoniker**, ULONG*), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Skip, (ULONG), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Reset, (), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Clone, (IEnumMoniker**), (Calltype(STDMETHODCALLTYPE), override));
-};
-
 // An enumerator over a fixed list of monikers, handed out one AddRef'd
 // reference at a time; S_FALSE after the last.
 class ListEnumMoniker : public ComFake<IEnumMoniker> {

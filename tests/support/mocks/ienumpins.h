@@ -1,8 +1,5 @@
 #pragma once
 
-// A counted mock of IEnumPins, with a helper that makes it walk a fixed list
-// of pins as a real enumerator does.
-
 #include "support/com_fake.h"
 
 #include <gmock/gmock.h>
@@ -14,15 +11,12 @@ namespace kivo::test {
 
 class MockEnumPins : public ComFake<IEnumPins> {
  public:
-  MOCK_METHOD(HRESULT, Next, (ULONG count, IPin** pins, ULONG* fetched),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Skip, (ULONG count), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Reset, (), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Clone, (IEnumPins * *enumerator), (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, Next, (ULONG count, IPin** pins, ULONG* fetched), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Skip, (ULONG count), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Reset, (), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Clone, (IEnumPins * *enumerator), COM_OVERRIDE);
 
-  // Next hands the pins out in order, each with one added reference, then
-  // answers S_FALSE; Reset and Skip move the position as documented. The
-  // pins are not owned.
+  // Next hands out the (unowned) pins in order, each with one added reference, then S_FALSE.
   void walk(std::vector<IPin*> pins) {
     auto list = std::make_shared<std::vector<IPin*>>(std::move(pins));
     auto position = std::make_shared<size_t>(0);

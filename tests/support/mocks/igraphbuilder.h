@@ -12,28 +12,23 @@ namespace kivo::test {
 // answer(IID_IMediaControl, &control).
 class MockGraphBuilder : public ComFake<IGraphBuilder> {
  public:
-  MOCK_METHOD(HRESULT, AddFilter, (IBaseFilter * filter, LPCWSTR name),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, RemoveFilter, (IBaseFilter * filter),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, EnumFilters, (IEnumFilters * *filters),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, FindFilterByName, (LPCWSTR name, IBaseFilter** filter),
-              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, AddFilter, (IBaseFilter * filter, LPCWSTR name), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, RemoveFilter, (IBaseFilter * filter), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, EnumFilters, (IEnumFilters * *filters), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, FindFilterByName, (LPCWSTR name, IBaseFilter** filter), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, ConnectDirect, (IPin * out, IPin* in, const AM_MEDIA_TYPE* mediaType),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Reconnect, (IPin * pin), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Disconnect, (IPin * pin), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, SetDefaultSyncSource, (), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Connect, (IPin * out, IPin* in), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Render, (IPin * out), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, RenderFile, (LPCWSTR file, LPCWSTR playList),
-              (Calltype(STDMETHODCALLTYPE), override));
+              COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Reconnect, (IPin * pin), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Disconnect, (IPin * pin), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, SetDefaultSyncSource, (), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Connect, (IPin * out, IPin* in), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Render, (IPin * out), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, RenderFile, (LPCWSTR file, LPCWSTR playList), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, AddSourceFilter, (LPCWSTR file, LPCWSTR name, IBaseFilter** filter),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, SetLogFile, (DWORD_PTR file), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Abort, (), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, ShouldOperationContinue, (), (Calltype(STDMETHODCALLTYPE), override));
+              COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, SetLogFile, (DWORD_PTR file), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Abort, (), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, ShouldOperationContinue, (), COM_OVERRIDE);
 };
 
 }  // namespace kivo::test

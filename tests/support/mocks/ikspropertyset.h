@@ -1,8 +1,5 @@
 #pragma once
 
-// A counted mock of IKsPropertySet, with an action that answers a pin
-// category query.
-
 #include "support/com_fake.h"
 
 #include <gmock/gmock.h>
@@ -14,13 +11,12 @@ class MockKsPropertySet : public ComFake<IKsPropertySet> {
   MOCK_METHOD(HRESULT, Set,
               (REFGUID set, DWORD id, LPVOID instanceData, DWORD instanceLength, LPVOID data,
                DWORD dataLength),
-              (Calltype(STDMETHODCALLTYPE), override));
+              COM_OVERRIDE);
   MOCK_METHOD(HRESULT, Get,
               (REFGUID set, DWORD id, LPVOID instanceData, DWORD instanceLength, LPVOID data,
                DWORD dataLength, DWORD* returned),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, QuerySupported, (REFGUID set, DWORD id, DWORD* support),
-              (Calltype(STDMETHODCALLTYPE), override));
+              COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, QuerySupported, (REFGUID set, DWORD id, DWORD* support), COM_OVERRIDE);
 
   // Get answers AMPROPERTY_PIN_CATEGORY of AMPROPSETID_Pin with `category`;
   // every other property is refused.

@@ -1,8 +1,6 @@
 #pragma once
 
-// A counted mock of IPin: every method of the interface is mocked. Other
-// interfaces of the same pin (IAMStreamConfig, IKsPropertySet...) are
-// separate fakes handed out with answer().
+// A counted mock of IPin; its other interfaces are fakes handed out with answer().
 
 #include "support/com_fake.h"
 
@@ -14,29 +12,23 @@ namespace kivo::test {
 
 class MockPin : public ComFake<IPin> {
  public:
-  MOCK_METHOD(HRESULT, Connect, (IPin * receivePin, const AM_MEDIA_TYPE* mediaType),
-              (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, Connect, (IPin * receivePin, const AM_MEDIA_TYPE* mediaType), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, ReceiveConnection, (IPin * connector, const AM_MEDIA_TYPE* mediaType),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Disconnect, (), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, ConnectedTo, (IPin * *pin), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, ConnectionMediaType, (AM_MEDIA_TYPE * mediaType),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, QueryPinInfo, (PIN_INFO * info), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, QueryDirection, (PIN_DIRECTION * direction),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, QueryId, (LPWSTR * id), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, QueryAccept, (const AM_MEDIA_TYPE* mediaType),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, EnumMediaTypes, (IEnumMediaTypes * *enumerator),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, QueryInternalConnections, (IPin * *pins, ULONG* count),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, EndOfStream, (), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, BeginFlush, (), (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, EndFlush, (), (Calltype(STDMETHODCALLTYPE), override));
+              COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Disconnect, (), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, ConnectedTo, (IPin * *pin), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, ConnectionMediaType, (AM_MEDIA_TYPE * mediaType), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, QueryPinInfo, (PIN_INFO * info), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, QueryDirection, (PIN_DIRECTION * direction), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, QueryId, (LPWSTR * id), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, QueryAccept, (const AM_MEDIA_TYPE* mediaType), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, EnumMediaTypes, (IEnumMediaTypes * *enumerator), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, QueryInternalConnections, (IPin * *pins, ULONG* count), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, EndOfStream, (), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, BeginFlush, (), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, EndFlush, (), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, NewSegment, (REFERENCE_TIME start, REFERENCE_TIME stop, double rate),
-              (Calltype(STDMETHODCALLTYPE), override));
+              COM_OVERRIDE);
 };
 
 // gmock action for QueryPinInfo: fills the PIN_INFO as a real pin does, with

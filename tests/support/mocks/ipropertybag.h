@@ -9,9 +9,8 @@ namespace kivo::test {
 
 class MockPropertyBag : public ComFake<IPropertyBag> {
  public:
-  MOCK_METHOD(HRESULT, Read, (LPCOLESTR, VARIANT*, IErrorLog*),
-              (Calltype(STDMETHODCALLTYPE), override));
-  MOCK_METHOD(HRESULT, Write, (LPCOLESTR, VARIANT*), (Calltype(STDMETHODCALLTYPE), override));
+  MOCK_METHOD(HRESULT, Read, (LPCOLESTR, VARIANT*, IErrorLog*), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, Write, (LPCOLESTR, VARIANT*), COM_OVERRIDE);
 };
 
 // A property bag that answers Read with texts it holds (as a fresh BSTR,
@@ -19,10 +18,8 @@ class MockPropertyBag : public ComFake<IPropertyBag> {
 class TextPropertyBag : public ComFake<IPropertyBag> {
  public:
   void set(const std::wstring& name, const std::wstring& value) { values_[name] = value; }
-  int reads() const { return reads_; }
 
   HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
-    ++reads_;
     if (!name || !value) return E_POINTER;
     auto found = values_.find(name);
     if (found == values_.end()) return E_INVALIDARG;
@@ -35,7 +32,6 @@ class TextPropertyBag : public ComFake<IPropertyBag> {
 
  private:
   std::map<std::wstring, std::wstring> values_;
-  int reads_ = 0;
 };
 
 }  // namespace kivo::test

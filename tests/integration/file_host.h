@@ -1,0 +1,63 @@
+#pragma once
+
+// What the file graph tests share: a callback recording every sample, a bounded run to the end
+// of the file, and a fixture that skips without the test media.
+
+#include <kivo/file_capture_graph.h>
+#include <kivo/media_cb.h>
+
+#include "support/media.h"
+#include "support/wait.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kivo::test {
+
+constexpr char kTwentyFrames[] = "rgb24_160x120_10fps_20f.avi";
+
+class RecordingCallback : public IMediaCB {
+ public:
+  long processSample(double sampleTime, IMediaSample* sample) override {
+    const long size = sample ? sample->GetActualDataLength() : -1;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      times.push_back(sampleTime);
+      sizes.push_back(size);
+      bytes += size > 0 ? size : 0;
+    }
+    samples.add();
+    return S_OK;
+  }
+  long count() const { return samples.count(); }
+
+  EventCounter samples;
+  std::mutex mutex;
+  std::vector<double> times;
+  std::vector<long> sizes;
+  long long bytes = 0;
+};
+
+// Starts a rendered graph and waits, bounded, until it reports the end of the file.
+inline bool runToEnd(FileCaptureGraph& graph) {
+  if (FAILED(graph.start(false))) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!graph.isStreamFinished()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+class MediaTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!mediaAvailable()) GTEST_SKIP() << "no test media (run through scripts/test.sh)";
+  }
+};
+
+}  // namespace kivo::test
