@@ -54,6 +54,13 @@ TEST_F(DeviceCapture, ListSelectByNameSetTheRateAndReceiveFramesUntilStop) {
   ASSERT_EQ(graph->getFrameRates().size(), 2u);  // of position 0, fastest first
   EXPECT_EQ(graph->getFrameRates().begin()->second, 333333);
   EXPECT_EQ(graph->getVideoInputs()->getNumberOfInputs(), 0u);  // no crossbar on USB
+  // A "Mode" companion exists exactly where the device offers both auto and manual control.
+  for (const std::string name : {"Exposure", "Focus", "Contrast", "WhiteBalance"})
+    EXPECT_NE(property(*graph, (name + "Mode").c_str()), nullptr) << name;
+  for (const std::string name : {"Zoom", "Brightness", "Gain"}) {
+    EXPECT_NE(property(*graph, name.c_str()), nullptr) << name;
+    EXPECT_EQ(property(*graph, (name + "Mode").c_str()), nullptr) << name;
+  }
 
   const int position = graph->lookupCapIDByName("YUY2_320x240");
   EXPECT_EQ(position, 1);
@@ -75,6 +82,11 @@ TEST_F(DeviceCapture, ListSelectByNameSetTheRateAndReceiveFramesUntilStop) {
   for (long size : log->seen().sizes) EXPECT_EQ(size, 320 * 240 * 2);
   const std::vector<uint32_t> counters = log->seen().counters;
   for (size_t i = 1; i < counters.size(); ++i) EXPECT_EQ(counters[i], counters[i - 1] + 1);
+  // Stamped by the graph's clock as a live camera does: on average the set 15 frames per second.
+  const std::vector<double> times = log->seen().times;
+  ASSERT_GE(times.size(), 10u);
+  const double mean = (times.back() - times.front()) / static_cast<double>(times.size() - 1);
+  EXPECT_NEAR(mean, 0.0666666, 0.01);
   EXPECT_EQ(log->frames.count(), stopped);
 
   // Wine has no MJPG to RGB24 decoder: the host receives the JPEG frames.
@@ -105,6 +117,9 @@ TEST_F(DeviceCapture, ListSelectByNameSetTheRateAndReceiveFramesUntilStop) {
   graph->reset();
   EXPECT_FALSE(graph->isRendered());
   EXPECT_EQ(graph->getVideoCapabilities(), nullptr);
+  EXPECT_EQ(graph->getVideoInputs(), nullptr);
+  EXPECT_TRUE(graph->getFrameRates().empty());
+  EXPECT_TRUE(graph->getPropertyContainer().empty());
   EXPECT_EQ(graph->getMediaCB(), nullptr);
   EXPECT_EQ(log->destroyed.count(), 1);
 }

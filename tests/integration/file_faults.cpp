@@ -175,7 +175,9 @@ TEST_F(FileFaultsTest, AFileDeletedAfterRenderIsReadWhole) {
     graph.setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
     ASSERT_EQ(guarded(name + ": render", [&] { return graph.render(false); }), S_OK);
     // Wine lets the open file go; Windows refuses with ERROR_SHARING_VIOLATION.
-    if (!DeleteFileW(path.c_str())) EXPECT_EQ(GetLastError(), DWORD{ERROR_SHARING_VIOLATION});
+    if (!DeleteFileW(path.c_str())) {
+      EXPECT_EQ(GetLastError(), DWORD{ERROR_SHARING_VIOLATION});
+    }
     EXPECT_TRUE(runToEnd(graph, name));
     guarded(name + ": stop", [&] { return graph.stop(); });
   }
@@ -196,7 +198,9 @@ TEST_F(FileFaultsTest, PositionsOutsideTheFile) {
     const double now = graph.getPositionInSeconds();
     // Wine's graph takes any position, even outside the file, and reports it back; reading
     // from there still ends.
-    if (position < 1e10) EXPECT_NEAR(now, position, 0.001);
+    if (position < 1e10) {
+      EXPECT_NEAR(now, position, 0.001);
+    }
     EXPECT_TRUE(runToEnd(graph, "position " + std::to_string(position)));
     graph.stop();
     EXPECT_LE(video.count(), 20);

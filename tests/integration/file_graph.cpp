@@ -61,7 +61,9 @@ TEST_F(FileGraphTest, EveryFrameArrivesOnceInOrderWithTheFileFormat) {
   ASSERT_EQ(video.count(), 20);
   for (size_t i = 0; i < video.sizes.size(); ++i) {
     EXPECT_EQ(video.sizes[i], 160 * 120 * 3) << "frame " << i;
-    if (i > 0) EXPECT_GT(video.times[i], video.times[i - 1]) << "frame " << i;
+    if (i > 0) {
+      EXPECT_GT(video.times[i], video.times[i - 1]) << "frame " << i;
+    }
   }
 }
 
@@ -87,6 +89,22 @@ TEST_F(FileGraphTest, VideoAndAudioStreamsReachTheirOwnCallbacks) {
   EXPECT_EQ(video.count(), 20);
   // Every audio sample of the file, 2 s of 16-bit mono at 22050 Hz.
   EXPECT_EQ(audio.bytes, 2 * 22050 * 2);
+
+  // Only an audio callback: the AVI's video is left unrendered, and a WAV file reads whole.
+  for (const char* file : {"rgb24_pcm_2s.avi", "tone_44100_1s.wav"}) {
+    SCOPED_TRACE(file);
+    RecordingCallback sound;
+    FileCaptureGraph audioOnly(mediaPath(file));
+    audioOnly.setAudioCallback(&sound, FileCaptureGraph::SAMPLE_PCM);
+    ASSERT_EQ(audioOnly.render(false), S_OK);
+    EXPECT_EQ(audioOnly.getVideoInfo(), nullptr);
+    ASSERT_NE(audioOnly.getAudioInfo(), nullptr);
+    const long rate = audioOnly.getAudioInfo()->getAudioSampleRate();
+    ASSERT_TRUE(runToEnd(audioOnly));
+    audioOnly.stop();
+    EXPECT_EQ(sound.bytes,
+              static_cast<long long>(audioOnly.getDurationInSeconds() * rate + 0.5) * 2);
+  }
 }
 
 // A position set before start is where delivery begins, also across reset.

@@ -36,6 +36,7 @@ constexpr std::chrono::milliseconds kFrameWait(20000);
 struct FrameLog {
   struct Seen {
     std::vector<uint32_t> counters;  // the Test Camera's frame counter
+    std::vector<double> times;       // sample start times, seconds
     std::vector<long> sizes;
     std::vector<BYTE> lastFrame;
   };
@@ -53,7 +54,7 @@ class FrameCollector : public IMediaCB {
  public:
   explicit FrameCollector(std::shared_ptr<FrameLog> log) : log_(std::move(log)) {}
 
-  long processSample(double, IMediaSample* sample) override {
+  long processSample(double sampleTime, IMediaSample* sample) override {
     BYTE* data = nullptr;
     if (!sample || FAILED(sample->GetPointer(&data)) || !data) return E_POINTER;
     const long length = sample->GetActualDataLength();
@@ -62,6 +63,7 @@ class FrameCollector : public IMediaCB {
     {
       std::lock_guard<std::mutex> lock(log_->mutex);
       log_->data.counters.push_back(counter);
+      log_->data.times.push_back(sampleTime);
       log_->data.sizes.push_back(length);
       log_->data.lastFrame.assign(data, data + (length > 0 ? length : 0));
     }
