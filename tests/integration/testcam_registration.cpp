@@ -2,6 +2,7 @@
 // every entry. Runs alone (RUN_SERIAL): while it works, the devices vanish for a moment.
 
 #include <kivo/comptr.h>
+#include <kivo/filter_enums.h>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,10 @@ TEST(TestCamRegistration, UnregisterRemovesEveryTraceAndRegisterRestoresIt) {
     EXPECT_FALSE(keyExists(instanceKey(*clsid))) << guidText(*clsid).c_str();
   }
   EXPECT_EQ(unregisterServer(), S_OK);  // nothing left to remove still succeeds
+  {
+    kivo::FilterEnums none;  // the machine has no other camera: an empty list, no exception
+    EXPECT_TRUE(none.getVideoDevices().empty());
+  }
 
   ASSERT_EQ(registerServer(), S_OK);
   EXPECT_EQ(countListed(), std::size(kNames));
