@@ -44,6 +44,8 @@ TEST_F(DeviceCapture, ListSelectByNameSetTheRateAndReceiveFramesUntilStop) {
 
   auto log = std::make_shared<FrameLog>();
   std::unique_ptr<VideoCaptureGraph> graph = openGraph(kUsbCamera, log);
+  // No format list before the first render: nothing to set a rate on.
+  EXPECT_EQ(graph->setFrameRate(333333, false), E_FAIL);
   ASSERT_EQ(graph->render(false), S_OK);
   // Pin order; the pin's second format (a VIDEOINFOHEADER2 block) is not listed.
   EXPECT_EQ(capabilityNames(*graph),
@@ -88,6 +90,13 @@ TEST_F(DeviceCapture, ListSelectByNameSetTheRateAndReceiveFramesUntilStop) {
   const double mean = (times.back() - times.front()) / static_cast<double>(times.size() - 1);
   EXPECT_NEAR(mean, 0.0666666, 0.01);
   EXPECT_EQ(log->frames.count(), stopped);
+
+  // A rate set on a running graph restarts it at once.
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_EQ(graph->setFrameRate(333333, false), S_OK);
+  EXPECT_TRUE(graph->isRunning());
+  frameAfterChange(*log);
+  EXPECT_EQ(graph->stop(), S_OK);
 
   // Wine has no MJPG to RGB24 decoder: the host receives the JPEG frames.
   graph->setSelectedCapID(graph->lookupCapIDByName("MJPG_1280x720"));
