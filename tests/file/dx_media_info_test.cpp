@@ -1,0 +1,153 @@
+// What a connected media type tells the host: frame size, depth, rate and format name of video,
+// rate, depth, channels, buffer size and WAVE tag name of audio.
+
+#include <kivo/dx_media_info.h>
+
+#include <dvdmedia.h>
+
+#include "support/com_fake.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace kivo {
+namespace {
+
+using test::ComFake;
+
+CMediaType videoType(const GUID& format, const GUID& subtype, LONG width, LONG height,
+                     REFERENCE_TIME interval) {
+  CMediaType type;
+  type.SetType(&MEDIATYPE_Video);
+  type.SetSubtype(&subtype);
+  type.SetFormatType(&format);
+  BITMAPINFOHEADER* bitmap = nullptr;
+  if (format == FORMAT_VideoInfo2 || format == FORMAT_MPEG2Video) {
+    auto* header =
+        reinterpret_cast<VIDEOINFOHEADER2*>(type.AllocFormatBuffer(sizeof(VIDEOINFOHEADER2)));
+    *header = {};
+    header->AvgTimePerFrame = interval;
+    bitmap = &header->bmiHeader;
+  } else {
+    auto* header =
+        reinterpret_cast<VIDEOINFOHEADER*>(type.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
+    *header = {};
+    header->AvgTimePerFrame = interval;
+    bitmap = &header->bmiHeader;
+  }
+  bitmap->biWidth = width;
+  bitmap->biHeight = height;
+  bitmap->biBitCount = 16;
+  return type;
+}
+
+CMediaType audioType(WORD tag, bool fixedSize) {
+  CMediaType type;
+  type.SetType(&MEDIATYPE_Audio);
+  type.SetSubtype(&MEDIASUBTYPE_PCM);
+  type.SetFormatType(&FORMAT_WaveFormatEx);
+  WAVEFORMATEX wave = {tag, 2, 44100, 44100 * 4, 4, 16, 0};
+  type.SetFormat(reinterpret_cast<const BYTE*>(&wave), sizeof(wave));
+  if (fixedSize) {
+    type.SetSampleSize(4);
+  } else {
+    type.SetVariableSize();
+  }
+  return type;
+}
+
+std::string tagName(unsigned int tag) {
+  std::string name;
+  util::audioFormatTagName(tag, name);
+  return name;
+}
+
+TEST(DXMediaInfo, VideoSizeDepthRateAndNameFollowTheFormatBlock) {
+  const DXMediaInfo vih(videoType(FORMAT_VideoInfo, MEDIASUBTYPE_YUY2, 640, -480, 333333));
+  EXPECT_TRUE(vih.containsVideo());
+  EXPECT_FALSE(vih.containsAudio());
+  EXPECT_EQ(vih.getFormatName(), "YUY2");
+  EXPECT_EQ(vih.getVideoWidth(), 640);
+  EXPECT_EQ(vih.getVideoHeight(), -480);  // top-down, as stored
+  EXPECT_EQ(vih.getVideoBitDepth(), 16);
+  EXPECT_NEAR(vih.getAverageFrameRate(), 30.00003, 1e-5);
+  EXPECT_EQ(vih.getNumColorChannels(), 3);
+  EXPECT_EQ(vih.getAudioSampleRate() + vih.getAudioBitDepth() + vih.getAudioNumChannels(), 0);
+
+  const DXMediaInfo vih2(videoType(FORMAT_VideoInfo2, MEDIASUBTYPE_YUY2, 640, -480, 0));
+  EXPECT_EQ(vih2.getVideoWidth(), 640);
+  EXPECT_EQ(vih2.getVideoHeight(), 480);  // always the absolute height
+  EXPECT_EQ(vih2.getAverageFrameRate(), 0.0);
+  EXPECT_EQ(vih2.getFormatName(), "YUY2");
+  EXPECT_EQ(DXMediaInfo(videoType(FORMAT_MPEG2Video, MEDIASUBTYPE_YUY2, 720, 576, 400000))
+                .getFormatName(),
+            "MPEG2");
+  EXPECT_EQ(DXMediaInfo(videoType(FORMAT_MPEGVideo, MEDIASUBTYPE_RGB24, 352, 288, 400000))
+                .getFormatName(),
+            "MPEG1");
+
+  // Without a format block: still video and named, but no size, depth or rate.
+  CMediaType bare = videoType(FORMAT_VideoInfo, MEDIASUBTYPE_RGB24, 640, 480, 333333);
+  bare.ResetFormatBuffer();
+  const DXMediaInfo blind(bare);
+  EXPECT_TRUE(blind.containsVideo());
+  EXPECT_EQ(blind.getFormatName(), "RGB24");
+  EXPECT_EQ(blind.getVideoWidth() + blind.getVideoHeight() + blind.getVideoBitDepth(), 0);
+
+  std::string name;
+  util::videoFormatName(FORMAT_WaveFormatEx, "YUY2", name);
+  EXPECT_EQ(name, "Invalid Video Format");
+  util::videoFormatName(GUID_NULL, "YUY2", name);
+  EXPECT_EQ(name, "Unknown Video Format");
+}
+
+TEST(DXMediaInfo, AudioValuesAndTagNamesAndCopiesOwnTheirType) {
+  const DXMediaInfo pcm(audioType(WAVE_FORMAT_PCM, true));
+  EXPECT_TRUE(pcm.containsAudio());
+  EXPECT_FALSE(pcm.containsVideo());
+  EXPECT_EQ(pcm.getFormatName(), "PCM");
+  EXPECT_EQ(pcm.getAudioSampleRate(), 44100);
+  EXPECT_EQ(pcm.getAudioBitDepth(), 16);
+  EXPECT_EQ(pcm.getAudioNumChannels(), 2);
+  EXPECT_EQ(pcm.getAudioBufferSize(), 4);
+  EXPECT_EQ(pcm.getNumColorChannels(), 3);
+  EXPECT_EQ(pcm.getVideoWidth(), 0);
+
+  const DXMediaInfo extensible(audioType(0xFFFE, false));
+  EXPECT_EQ(extensible.getFormatName(), "UNKNOWN");
+  EXPECT_EQ(extensible.getAudioSampleRate(), 44100);
+  EXPECT_EQ(extensible.getAudioBufferSize(), 0);  // variable-size samples
+
+  CMediaType bare = audioType(WAVE_FORMAT_PCM, true);
+  bare.ResetFormatBuffer();
+  const DXMediaInfo blind(bare);
+  EXPECT_FALSE(blind.containsAudio());
+  EXPECT_EQ(blind.getFormatName(), "");
+
+  EXPECT_EQ(tagName(0x0055), "MPEGLAYER3");
+  EXPECT_EQ(tagName(0x0161), "WMAUDIO");
+  EXPECT_EQ(tagName(0x0162), "WMAUDIO");
+  for (unsigned int unlisted : {0x0000u, 0x0160u, 0xFFFEu, 0x10000u})
+    EXPECT_EQ(tagName(unlisted), "UNKNOWN") << unlisted;
+
+  // The description holds its own copy of the type, with a reference to the type's object.
+  ComFake<IUnknown> owner;
+  std::unique_ptr<DXMediaInfo> copy;
+  {
+    CMediaType type = audioType(0x0003, true);
+    type.pUnk = &owner;
+    owner.AddRef();
+    auto original = std::make_unique<DXMediaInfo>(type);
+    copy = std::make_unique<DXMediaInfo>(*original);
+  }
+  EXPECT_EQ(owner.refs(), 1);  // the copy's; the type and the original let theirs go
+  EXPECT_EQ(copy->getFormatName(), "IEEE_FLOAT");  // tag 3
+  EXPECT_EQ(copy->getAudioBufferSize(), 4);
+  copy.reset();
+  EXPECT_EQ(owner.refs(), 0);
+}
+
+}  // namespace
+}  // namespace kivo
