@@ -3,10 +3,12 @@
 
 #include <kivo/rot_register.h>
 
+#include "support/running_objects.h"
 #include "support/wait.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 
@@ -15,23 +17,8 @@ namespace {
 
 // How many entries of the table are named `name`.
 size_t countRunning(const std::wstring& name) {
-  size_t count = 0;
-  CComPtr<IRunningObjectTable> table;
-  CComPtr<IEnumMoniker> monikers;
-  CComPtr<IBindCtx> context;
-  if (FAILED(GetRunningObjectTable(0, &table)) || FAILED(table->EnumRunning(&monikers)) ||
-      !monikers || FAILED(CreateBindCtx(0, &context)))
-    return 0;
-  CComPtr<IMoniker> moniker;
-  while (monikers->Next(1, &moniker, nullptr) == S_OK) {
-    LPOLESTR display = nullptr;
-    if (SUCCEEDED(moniker->GetDisplayName(context, nullptr, &display)) && display) {
-      if (name == display) ++count;
-      CoTaskMemFree(display);
-    }
-    moniker.Release();
-  }
-  return count;
+  const std::vector<std::wstring> names = test::runningObjectNames();
+  return static_cast<size_t>(std::count(names.begin(), names.end(), name));
 }
 
 std::wstring entryName(IGraphBuilder* graph) {

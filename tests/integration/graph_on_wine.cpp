@@ -9,6 +9,7 @@
 
 #include "common/process_usage.h"
 #include "file_host.h"
+#include "support/running_objects.h"
 
 #include <cwchar>
 #include <string>
@@ -45,24 +46,12 @@ std::string creationFailure(void (*create)()) {
 size_t graphsOfThisProcess() {
   wchar_t suffix[32];
   std::swprintf(suffix, 32, L" pid %08x", static_cast<unsigned>(GetCurrentProcessId()));
+  const size_t suffixLength = std::wcslen(suffix);
   size_t count = 0;
-  CComPtr<IRunningObjectTable> table;
-  CComPtr<IEnumMoniker> monikers;
-  CComPtr<IBindCtx> context;
-  if (FAILED(GetRunningObjectTable(0, &table)) || FAILED(table->EnumRunning(&monikers)) ||
-      !monikers || FAILED(CreateBindCtx(0, &context)))
-    return 0;
-  CComPtr<IMoniker> moniker;
-  while (monikers->Next(1, &moniker, nullptr) == S_OK) {
-    LPOLESTR display = nullptr;
-    if (SUCCEEDED(moniker->GetDisplayName(context, nullptr, &display)) && display) {
-      const std::wstring name(display);
-      if (name.rfind(L"!FilterGraph ", 0) == 0 && name.size() > std::wcslen(suffix) &&
-          name.compare(name.size() - std::wcslen(suffix), std::wstring::npos, suffix) == 0)
-        ++count;
-      CoTaskMemFree(display);
-    }
-    moniker.Release();
+  for (const std::wstring& name : runningObjectNames()) {
+    if (name.rfind(L"!FilterGraph ", 0) == 0 && name.size() > suffixLength &&
+        name.compare(name.size() - suffixLength, std::wstring::npos, suffix) == 0)
+      ++count;
   }
   return count;
 }
