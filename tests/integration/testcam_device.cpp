@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -67,7 +68,7 @@ std::vector<Device> videoInputDevices() {
 CComPtr<IBaseFilter> bindDevice(const wchar_t* name) {
   CComPtr<IBaseFilter> filter;
   for (const Device& device : videoInputDevices()) {
-    if (device.name == name)
+    if (device.name == name && !filter)
       device.moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
                                    reinterpret_cast<void**>(&filter));
   }
