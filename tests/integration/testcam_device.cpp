@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "support/video_input_devices.h"
 #include "support/wait.h"
 #include "testcam_ids.h"
 
@@ -26,44 +27,12 @@ namespace {
 
 using kivo::CComPtr;
 using kivo::test::ComScope;
+using kivo::test::Device;
 using kivo::test::EventCounter;
+using kivo::test::videoInputDevices;
 
 // The Test Camera delivers at least 5 frames per second; a loaded machine starts graphs slowly.
 constexpr std::chrono::milliseconds kFrameWait(20000);
-
-struct Device {
-  std::wstring name, path;
-  CComPtr<IMoniker> moniker;
-};
-
-std::vector<Device> videoInputDevices() {
-  std::vector<Device> devices;
-  CComPtr<ICreateDevEnum> enumerator;
-  CComPtr<IEnumMoniker> monikers;
-  if (FAILED(enumerator.CoCreateInstance(CLSID_SystemDeviceEnum)) ||
-      enumerator->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK)
-    return devices;
-  CComPtr<IMoniker> moniker;
-  while (monikers->Next(1, &moniker, nullptr) == S_OK) {
-    Device device;
-    CComPtr<IPropertyBag> bag;
-    if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
-                                         reinterpret_cast<void**>(&bag)))) {
-      for (auto [property, text] : {std::make_pair(L"FriendlyName", &device.name),
-                                    std::make_pair(L"DevicePath", &device.path)}) {
-        VARIANT value;
-        VariantInit(&value);
-        if (SUCCEEDED(bag->Read(property, &value, nullptr)) && value.vt == VT_BSTR)
-          *text = value.bstrVal;
-        VariantClear(&value);
-      }
-    }
-    device.moniker = moniker;
-    devices.push_back(device);
-    moniker.Release();
-  }
-  return devices;
-}
 
 CComPtr<IBaseFilter> bindDevice(const wchar_t* name) {
   CComPtr<IBaseFilter> filter;

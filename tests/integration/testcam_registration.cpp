@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 
+#include "support/video_input_devices.h"
 #include "support/wait.h"
 #include "testcam_ids.h"
 
@@ -57,25 +58,9 @@ std::wstring instanceKey(REFCLSID clsid) {
 // How many of the Test Camera's names the video input category lists.
 size_t countListed() {
   size_t n = 0;
-  CComPtr<ICreateDevEnum> enumerator;
-  CComPtr<IEnumMoniker> monikers;
-  if (FAILED(enumerator.CoCreateInstance(CLSID_SystemDeviceEnum)) ||
-      enumerator->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK)
-    return 0;
-  CComPtr<IMoniker> moniker;
-  while (monikers->Next(1, &moniker, nullptr) == S_OK) {
-    CComPtr<IPropertyBag> bag;
-    VARIANT name;
-    VariantInit(&name);
-    if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
-                                         reinterpret_cast<void**>(&bag))) &&
-        SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR &&
-        std::find_if(std::begin(kNames), std::end(kNames), [&](const wchar_t* known) {
-          return std::wstring(known) == name.bstrVal;
-        }) != std::end(kNames))
-      ++n;
-    VariantClear(&name);
-    moniker.Release();
+  for (const kivo::test::Device& device : kivo::test::videoInputDevices()) {
+    n += std::count_if(std::begin(kNames), std::end(kNames),
+                       [&](const wchar_t* known) { return device.name == known; });
   }
   return n;
 }
