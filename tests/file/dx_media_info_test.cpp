@@ -17,26 +17,24 @@ namespace {
 
 using test::ComFake;
 
+// A zeroed format block of type `Header` with the frame interval set; its bitmap header.
+template <class Header>
+BITMAPINFOHEADER* allocHeader(CMediaType& type, REFERENCE_TIME interval) {
+  auto* header = reinterpret_cast<Header*>(type.AllocFormatBuffer(sizeof(Header)));
+  *header = {};
+  header->AvgTimePerFrame = interval;
+  return &header->bmiHeader;
+}
+
 CMediaType videoType(const GUID& format, const GUID& subtype, LONG width, LONG height,
                      REFERENCE_TIME interval) {
   CMediaType type;
   type.SetType(&MEDIATYPE_Video);
   type.SetSubtype(&subtype);
   type.SetFormatType(&format);
-  BITMAPINFOHEADER* bitmap = nullptr;
-  if (format == FORMAT_VideoInfo2 || format == FORMAT_MPEG2Video) {
-    auto* header =
-        reinterpret_cast<VIDEOINFOHEADER2*>(type.AllocFormatBuffer(sizeof(VIDEOINFOHEADER2)));
-    *header = {};
-    header->AvgTimePerFrame = interval;
-    bitmap = &header->bmiHeader;
-  } else {
-    auto* header =
-        reinterpret_cast<VIDEOINFOHEADER*>(type.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
-    *header = {};
-    header->AvgTimePerFrame = interval;
-    bitmap = &header->bmiHeader;
-  }
+  BITMAPINFOHEADER* bitmap = format == FORMAT_VideoInfo2 || format == FORMAT_MPEG2Video
+                                 ? allocHeader<VIDEOINFOHEADER2>(type, interval)
+                                 : allocHeader<VIDEOINFOHEADER>(type, interval);
   bitmap->biWidth = width;
   bitmap->biHeight = height;
   bitmap->biBitCount = 16;

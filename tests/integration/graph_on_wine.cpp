@@ -94,14 +94,14 @@ TEST_F(MediaTest, ALifeCycleIsRegisteredWhileRenderedAndLeavesNothingBehind) {
     EXPECT_EQ(graphsOfThisProcess(), graphsBefore);
   };
   cycle();  // Wine starts its shared worker threads on first use
-  const long threads = tools::ProcessUsage::now().threads;
+  const long threads = tools::ProcessUsage::countThreads();
   cycle();
   // Streaming threads end when the graph is released; give them a bounded while to go.
   const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (tools::ProcessUsage::now().threads > threads &&
+  while (tools::ProcessUsage::countThreads() > threads &&
          std::chrono::steady_clock::now() < deadline)
     std::this_thread::yield();
-  EXPECT_LE(tools::ProcessUsage::now().threads, threads);
+  EXPECT_LE(tools::ProcessUsage::countThreads(), threads);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // renderer, and the device's configuration interfaces.
 
 #include <kivo/comptr.h>
+#include <kivo/mediatype.h>
 #include <kivo/platform.h>
 
 #include <dvdmedia.h>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <mutex>
 #include <set>
 #include <string>
@@ -44,12 +46,28 @@ CComPtr<IBaseFilter> bindDevice(const wchar_t* name) {
   return filter;
 }
 
-// Frees a media type the way every DirectShow host frees one it was handed.
-void freeType(AM_MEDIA_TYPE* type) {
-  if (!type) return;
-  CoTaskMemFree(type->pbFormat);
-  if (type->pUnk) type->pUnk->Release();
-  CoTaskMemFree(type);
+// A filter graph holding `filters`, with a capture graph builder working on it.
+struct HandBuiltGraph {
+  CComPtr<IGraphBuilder> graph;
+  CComPtr<ICaptureGraphBuilder2> builder;
+};
+
+HRESULT buildGraph(std::initializer_list<IBaseFilter*> filters, HandBuiltGraph& built) {
+  HRESULT hr = built.graph.CoCreateInstance(CLSID_FilterGraph);
+  if (SUCCEEDED(hr)) hr = built.builder.CoCreateInstance(CLSID_CaptureGraphBuilder2);
+  if (SUCCEEDED(hr)) hr = built.builder->SetFiltergraph(built.graph);
+  for (IBaseFilter* filter : filters) {
+    if (SUCCEEDED(hr)) hr = built.graph->AddFilter(filter, nullptr);
+  }
+  return hr;
+}
+
+// The device's video capture pin.
+CComPtr<IPin> capturePin(const HandBuiltGraph& built, IBaseFilter* device) {
+  CComPtr<IPin> pin;
+  built.builder->FindPin(device, PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, FALSE, 0,
+                         &pin);
+  return pin;
 }
 
 // The grabber's callback: what each YUY2 frame carried. It lives on the test's stack and counts
@@ -145,28 +163,22 @@ TEST(TestCamDevice, HandBuiltGraphDeliversTheChosenFormat) {
   {
     CComPtr<IBaseFilter> camera = bindDevice(testcam::kUsbCameraName);
     ASSERT_NE(camera, nullptr);
-    CComPtr<IGraphBuilder> graph;
-    CComPtr<ICaptureGraphBuilder2> builder;
     CComPtr<IBaseFilter> grabberFilter, renderer;
     CComPtr<ISampleGrabber> grabber;
-    ASSERT_HRESULT_SUCCEEDED(graph.CoCreateInstance(CLSID_FilterGraph));
-    ASSERT_HRESULT_SUCCEEDED(builder.CoCreateInstance(CLSID_CaptureGraphBuilder2));
     ASSERT_HRESULT_SUCCEEDED(grabberFilter.CoCreateInstance(CLSID_SampleGrabber));
     ASSERT_HRESULT_SUCCEEDED(renderer.CoCreateInstance(CLSID_NullRenderer));
     ASSERT_HRESULT_SUCCEEDED(grabberFilter.QueryInterface(&grabber));
-    ASSERT_HRESULT_SUCCEEDED(builder->SetFiltergraph(graph));
-    for (IBaseFilter* filter : {camera.p, grabberFilter.p, renderer.p})
-      ASSERT_HRESULT_SUCCEEDED(graph->AddFilter(filter, nullptr));
+    HandBuiltGraph built;
+    ASSERT_HRESULT_SUCCEEDED(buildGraph({camera, grabberFilter, renderer}, built));
+    const CComPtr<IGraphBuilder>& graph = built.graph;
+    const CComPtr<ICaptureGraphBuilder2>& builder = built.builder;
 
     // YUY2 320x240, not the pin's first format, at the second rate the device lists for it.
-    CComPtr<IPin> pin;
+    CComPtr<IPin> pin = capturePin(built, camera);
     CComPtr<IAMStreamConfig> config;
     CComPtr<IAMVideoControl> control;
-    ASSERT_HRESULT_SUCCEEDED(builder->FindPin(camera, PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE,
-                                              &MEDIATYPE_Video, FALSE, 0, &pin));
-    ASSERT_HRESULT_SUCCEEDED(builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, camera,
-                                                    IID_IAMStreamConfig,
-                                                    reinterpret_cast<void**>(&config)));
+    ASSERT_NE(pin, nullptr);
+    ASSERT_HRESULT_SUCCEEDED(pin.QueryInterface(&config));
     ASSERT_HRESULT_SUCCEEDED(camera.QueryInterface(&control));
     // Entry 2 of the pin's list is YUY2 320x240.
     AM_MEDIA_TYPE* chosen = nullptr;
@@ -184,7 +196,7 @@ TEST(TestCamDevice, HandBuiltGraphDeliversTheChosenFormat) {
     CoTaskMemFree(list);
     reinterpret_cast<VIDEOINFOHEADER*>(chosen->pbFormat)->AvgTimePerFrame = interval;
     const HRESULT formatSet = config->SetFormat(chosen);
-    freeType(chosen);
+    kivo::DeleteMediaType(chosen);
     ASSERT_EQ(formatSet, S_OK);
 
     AM_MEDIA_TYPE wanted = {};
@@ -199,7 +211,7 @@ TEST(TestCamDevice, HandBuiltGraphDeliversTheChosenFormat) {
     EXPECT_EQ(connected.subtype, MEDIASUBTYPE_YUY2);
     ASSERT_EQ(connected.formattype, FORMAT_VideoInfo);
     EXPECT_EQ(reinterpret_cast<VIDEOINFOHEADER*>(connected.pbFormat)->AvgTimePerFrame, interval);
-    CoTaskMemFree(connected.pbFormat);
+    kivo::FreeMediaType(connected);
 
     CComPtr<IMediaControl> media;
     CComPtr<IAMVideoProcAmp> procAmp;
@@ -256,20 +268,15 @@ TEST(TestCamDevice, InterfacesAnswerAsDocumented) {
   CComPtr<IBaseFilter> analog = bindDevice(testcam::kAnalogCameraName);
   CComPtr<IBaseFilter> vfw = bindDevice(testcam::kVfwCameraName);
   ASSERT_TRUE(usb && analog && vfw);
-  CComPtr<IGraphBuilder> graph;
-  CComPtr<ICaptureGraphBuilder2> builder;
-  ASSERT_HRESULT_SUCCEEDED(graph.CoCreateInstance(CLSID_FilterGraph));
-  ASSERT_HRESULT_SUCCEEDED(builder.CoCreateInstance(CLSID_CaptureGraphBuilder2));
-  ASSERT_HRESULT_SUCCEEDED(builder->SetFiltergraph(graph));
-  ASSERT_HRESULT_SUCCEEDED(graph->AddFilter(usb, nullptr));
-  ASSERT_HRESULT_SUCCEEDED(graph->AddFilter(analog, nullptr));
+  HandBuiltGraph built;
+  ASSERT_HRESULT_SUCCEEDED(buildGraph({usb, analog}, built));
+  const CComPtr<ICaptureGraphBuilder2>& builder = built.builder;
 
   // Stream configuration: one VIDEOINFOHEADER2 entry among the formats; its frame rates.
-  CComPtr<IPin> pin;
+  CComPtr<IPin> pin = capturePin(built, usb);
   CComPtr<IAMStreamConfig> config;
   CComPtr<IAMVideoControl> control;
-  ASSERT_HRESULT_SUCCEEDED(builder->FindPin(usb, PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE,
-                                            &MEDIATYPE_Video, FALSE, 0, &pin));
+  ASSERT_NE(pin, nullptr);
   ASSERT_HRESULT_SUCCEEDED(pin.QueryInterface(&config));
   ASSERT_HRESULT_SUCCEEDED(usb.QueryInterface(&control));
   int count = 0, size = 0;
@@ -287,7 +294,7 @@ TEST(TestCamDevice, InterfacesAnswerAsDocumented) {
       vih2 = i;
       vih2Size = caps.MaxOutputSize;
     }
-    freeType(type);
+    kivo::DeleteMediaType(type);
   }
   ASSERT_EQ(vih2, 1);
   LONG flags = 0, rates = 0;
