@@ -62,12 +62,20 @@ HRESULT buildGraph(std::initializer_list<IBaseFilter*> filters, HandBuiltGraph& 
   return hr;
 }
 
-// The device's video capture pin.
-CComPtr<IPin> capturePin(const HandBuiltGraph& built, IBaseFilter* device) {
+// The device's video capture pin with its stream configuration, and the device's video control.
+struct CaptureControls {
   CComPtr<IPin> pin;
+  CComPtr<IAMStreamConfig> config;
+  CComPtr<IAMVideoControl> control;
+};
+
+CaptureControls captureControls(const HandBuiltGraph& built, IBaseFilter* device) {
+  CaptureControls controls;
   built.builder->FindPin(device, PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, FALSE, 0,
-                         &pin);
-  return pin;
+                         &controls.pin);
+  if (controls.pin) controls.pin.QueryInterface(&controls.config);
+  device->QueryInterface(IID_IAMVideoControl, reinterpret_cast<void**>(&controls.control));
+  return controls;
 }
 
 // The grabber's callback: what each YUY2 frame carried. It lives on the test's stack and counts
@@ -174,12 +182,8 @@ TEST(TestCamDevice, HandBuiltGraphDeliversTheChosenFormat) {
     const CComPtr<ICaptureGraphBuilder2>& builder = built.builder;
 
     // YUY2 320x240, not the pin's first format, at the second rate the device lists for it.
-    CComPtr<IPin> pin = capturePin(built, camera);
-    CComPtr<IAMStreamConfig> config;
-    CComPtr<IAMVideoControl> control;
-    ASSERT_NE(pin, nullptr);
-    ASSERT_HRESULT_SUCCEEDED(pin.QueryInterface(&config));
-    ASSERT_HRESULT_SUCCEEDED(camera.QueryInterface(&control));
+    const auto [pin, config, control] = captureControls(built, camera);
+    ASSERT_TRUE(pin && config && control);
     // Entry 2 of the pin's list is YUY2 320x240.
     AM_MEDIA_TYPE* chosen = nullptr;
     VIDEO_STREAM_CONFIG_CAPS caps;
@@ -273,12 +277,8 @@ TEST(TestCamDevice, InterfacesAnswerAsDocumented) {
   const CComPtr<ICaptureGraphBuilder2>& builder = built.builder;
 
   // Stream configuration: one VIDEOINFOHEADER2 entry among the formats; its frame rates.
-  CComPtr<IPin> pin = capturePin(built, usb);
-  CComPtr<IAMStreamConfig> config;
-  CComPtr<IAMVideoControl> control;
-  ASSERT_NE(pin, nullptr);
-  ASSERT_HRESULT_SUCCEEDED(pin.QueryInterface(&config));
-  ASSERT_HRESULT_SUCCEEDED(usb.QueryInterface(&control));
+  const auto [pin, config, control] = captureControls(built, usb);
+  ASSERT_TRUE(pin && config && control);
   int count = 0, size = 0;
   ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
   EXPECT_EQ(count, 10);
