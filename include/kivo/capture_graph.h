@@ -145,12 +145,6 @@ class KIVO_API CaptureGraph {
   // Deletes every property, in key order, and empties the container.
   void resetProperties();
 
-  // Creates one of the two graph objects (CLSID_FilterGraph or
-  // CLSID_CaptureGraphBuilder2) as CoCreateInstance does. Unit tests
-  // replace it to hand in fake graph objects.
-  using GraphObjectFactory = HRESULT (*)(REFCLSID clsid, REFIID iid, void** object);
-  static GraphObjectFactory graphObjectFactory;
-
   bool foundationBuilt;
   bool rendered;
   bool running;

@@ -2,6 +2,7 @@
 
 #include <kivo/platform.h>
 
+#include <cassert>
 #include <memory>
 
 namespace kivo {
@@ -62,9 +63,13 @@ class CComPtr {
   bool operator==(T* other) const noexcept { return p == other; }
   bool operator!=(T* other) const noexcept { return p != other; }
 
-  // The address of the raw pointer, for out-parameters. As with ATL, the
-  // reference must be empty: whatever it held would otherwise leak.
-  T** operator&() noexcept { return &p; }
+  // The address of the raw pointer, for out-parameters. The reference must
+  // be empty: the callee overwrites the pointer, and whatever it held would
+  // leak. Debug builds stop here, as ATL's class does.
+  T** operator&() noexcept {
+    assert(p == nullptr && "CComPtr: out-parameter on a pointer that holds a reference");
+    return &p;
+  }
 
   // Drops the reference held (if any).
   void Release() noexcept {
@@ -96,6 +101,7 @@ class CComPtr {
     return S_OK;
   }
 
+  // A typed query: the interface asked for is the type of `target`.
   template <class Q>
   HRESULT QueryInterface(Q** target) const noexcept {
     if (!target) return E_POINTER;
@@ -103,14 +109,13 @@ class CComPtr {
       *target = nullptr;
       return E_POINTER;
     }
-    return p->QueryInterface(__uuidof(Q), reinterpret_cast<void**>(target));
+    return p->QueryInterface(IID_PPV_ARGS(target));
   }
 
   HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer = nullptr,
                            DWORD context = CLSCTX_ALL) noexcept {
     Release();
-    return ::CoCreateInstance(clsid, outer, context, __uuidof(T),
-                              reinterpret_cast<void**>(&p));
+    return ::CoCreateInstance(clsid, outer, context, IID_PPV_ARGS(&p));
   }
 
   // Whether both point at the same COM object (compared by IUnknown).

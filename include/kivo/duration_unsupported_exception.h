@@ -8,8 +8,9 @@ namespace kivo {
 class KIVO_API DurationUnsupportedException : public HRException {
  public:
   DurationUnsupportedException();
-  DurationUnsupportedException(const DurationUnsupportedException& other);
-  DurationUnsupportedException& operator=(const DurationUnsupportedException& other);
+  // Copies carry all three fields, through HRException's own copy.
+  DurationUnsupportedException(const DurationUnsupportedException& other) = default;
+  DurationUnsupportedException& operator=(const DurationUnsupportedException& other) = default;
   virtual ~DurationUnsupportedException();
 };
 

@@ -8,8 +8,9 @@ namespace kivo {
 class KIVO_API FilterCreationException : public HRException {
  public:
   explicit FilterCreationException(long hr);
-  FilterCreationException(const FilterCreationException& other);
-  FilterCreationException& operator=(const FilterCreationException& other);
+  // Copies carry all three fields, through HRException's own copy.
+  FilterCreationException(const FilterCreationException& other) = default;
+  FilterCreationException& operator=(const FilterCreationException& other) = default;
   virtual ~FilterCreationException();
 };
 

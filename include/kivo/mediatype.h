@@ -3,6 +3,8 @@
 #include <kivo/export.h>
 #include <kivo/platform.h>
 
+#include <cassert>
+
 namespace kivo {
 
 // Media-type helpers of the DirectShow base classes, which neither MinGW nor
@@ -19,6 +21,48 @@ KIVO_API void FreeMediaType(AM_MEDIA_TYPE& mediaType);
 KIVO_API HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source);
 // The base classes' subtype-name lookup, reduced to the rows kivo can reach.
 KIVO_API const char* GetSubtypeNameA(const GUID* subtype);
+
+// Owns an AM_MEDIA_TYPE that the platform allocated for the caller
+// (IEnumMediaTypes::Next, IAMStreamConfig::GetFormat and GetStreamCaps...)
+// and deletes it, format block and pUnk included, when it lets go.
+class MediaTypePtr {
+ public:
+  MediaTypePtr() noexcept : p(nullptr) {}
+  explicit MediaTypePtr(AM_MEDIA_TYPE* owned) noexcept : p(owned) {}
+  MediaTypePtr(MediaTypePtr&& other) noexcept : p(other.release()) {}
+  MediaTypePtr& operator=(MediaTypePtr&& other) noexcept {
+    reset(other.release());
+    return *this;
+  }
+  MediaTypePtr(const MediaTypePtr&) = delete;
+  MediaTypePtr& operator=(const MediaTypePtr&) = delete;
+  ~MediaTypePtr() { DeleteMediaType(p); }
+
+  // For out-parameters. The owner must be empty, as a CComPtr must: the
+  // callee overwrites the pointer.
+  AM_MEDIA_TYPE** operator&() noexcept {
+    assert(p == nullptr && "MediaTypePtr: out-parameter on an owner that holds a type");
+    return &p;
+  }
+  AM_MEDIA_TYPE* get() const noexcept { return p; }
+  AM_MEDIA_TYPE* operator->() const noexcept { return p; }
+  explicit operator bool() const noexcept { return p != nullptr; }
+
+  // Hands the type to the caller, who deletes it.
+  AM_MEDIA_TYPE* release() noexcept {
+    AM_MEDIA_TYPE* owned = p;
+    p = nullptr;
+    return owned;
+  }
+  void reset(AM_MEDIA_TYPE* owned = nullptr) noexcept {
+    if (owned == p) return;
+    DeleteMediaType(p);
+    p = owned;
+  }
+
+ private:
+  AM_MEDIA_TYPE* p;
+};
 
 // An AM_MEDIA_TYPE that owns its format block and its pUnk reference.
 class KIVO_API CMediaType : public AM_MEDIA_TYPE {

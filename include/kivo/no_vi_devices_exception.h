@@ -8,8 +8,9 @@ namespace kivo {
 class KIVO_API NoVIDevicesException : public HRException {
  public:
   NoVIDevicesException();
-  NoVIDevicesException(const NoVIDevicesException& other);
-  NoVIDevicesException& operator=(const NoVIDevicesException& other);
+  // Copies carry all three fields, through HRException's own copy.
+  NoVIDevicesException(const NoVIDevicesException& other) = default;
+  NoVIDevicesException& operator=(const NoVIDevicesException& other) = default;
   virtual ~NoVIDevicesException();
 };
 

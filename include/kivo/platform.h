@@ -37,6 +37,17 @@ EXTERN_C const IID IID_ISampleGrabber;
 #include <qedit.h>
 #endif
 
+#if defined(__MINGW32__) && !defined(_MSC_VER)
+// MinGW's headers declare these interfaces without binding their identifiers
+// to the types, which typed queries (IID_PPV_ARGS) look up.
+__CRT_UUID_DECL(IMediaEvent, 0x56a868b6, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7,
+                0x70)
+__CRT_UUID_DECL(IAMAnalogVideoDecoder, 0xc6e13350, 0x30ac, 0x11d0, 0xa1, 0x8c, 0x00, 0xa0, 0xc9,
+                0x11, 0x89, 0x56)
+__CRT_UUID_DECL(IIPDVDec, 0xb8e8bd60, 0x0bfe, 0x11d0, 0xaf, 0x91, 0x00, 0xaa, 0x00, 0xb6, 0x7a,
+                0x42)
+#endif
+
 // Both import libraries define these, but no header declares them.
 EXTERN_C const CLSID CLSID_SampleGrabber;
 EXTERN_C const CLSID CLSID_NullRenderer;

@@ -8,8 +8,9 @@ namespace kivo {
 class KIVO_API PositionUnsupportedException : public HRException {
  public:
   PositionUnsupportedException();
-  PositionUnsupportedException(const PositionUnsupportedException& other);
-  PositionUnsupportedException& operator=(const PositionUnsupportedException& other);
+  // Copies carry all three fields, through HRException's own copy.
+  PositionUnsupportedException(const PositionUnsupportedException& other) = default;
+  PositionUnsupportedException& operator=(const PositionUnsupportedException& other) = default;
   virtual ~PositionUnsupportedException();
 };
 

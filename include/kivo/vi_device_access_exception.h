@@ -8,8 +8,9 @@ namespace kivo {
 class KIVO_API VIDeviceAccessException : public HRException {
  public:
   explicit VIDeviceAccessException(long hr);
-  VIDeviceAccessException(const VIDeviceAccessException& other);
-  VIDeviceAccessException& operator=(const VIDeviceAccessException& other);
+  // Copies carry all three fields, through HRException's own copy.
+  VIDeviceAccessException(const VIDeviceAccessException& other) = default;
+  VIDeviceAccessException& operator=(const VIDeviceAccessException& other) = default;
   virtual ~VIDeviceAccessException();
 };
 

@@ -7,8 +7,7 @@ namespace {
 
 // The grabber's configuration interface, or the status of the query.
 HRESULT grabberOf(const CComPtr<IBaseFilter>& filter, CComPtr<ISampleGrabber>& grabber) {
-  if (!filter) return E_POINTER;
-  return filter->QueryInterface(IID_ISampleGrabber, reinterpret_cast<void**>(&grabber));
+  return filter.QueryInterface(&grabber);
 }
 
 // Which ISampleGrabberCB method the grabber calls: 0 is SampleCB, which

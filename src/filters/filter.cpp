@@ -1,7 +1,7 @@
 #include <kivo/filter.h>
 #include <kivo/filter_creation_exception.h>
-#include <kivo/video_capture_filter.h>
 
+#include "foundation/replaceable.h"
 #include "foundation/text.h"
 
 namespace kivo {
@@ -14,8 +14,7 @@ Filter::Filter(const char* name, CComPtr<IBaseFilter> filter, CComPtr<IMoniker> 
 
 Filter::Filter(const char* name, const GUID& clsid) {
   CComPtr<IBaseFilter> created;
-  const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IBaseFilter,
-                                      reinterpret_cast<void**>(&created));
+  const HRESULT hr = replaceable::createObject(clsid, IID_PPV_ARGS(&created));
   if (FAILED(hr)) throw FilterCreationException(hr);
   setInterface(created);
   setName(name);
@@ -36,17 +35,7 @@ const char* Filter::getName() const { return name.c_str(); }
 
 const char* Filter::getUniqueString() const {
   uniqueString.clear();
-  if (!moniker) return uniqueString.c_str();
-  CComPtr<IPropertyBag> bag;
-  if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
-                                    reinterpret_cast<void**>(&bag))) ||
-      !bag)
-    return uniqueString.c_str();
-  VARIANT value;
-  VariantInit(&value);
-  if (SUCCEEDED(bag->Read(L"DevicePath", &value, nullptr)) && value.vt == VT_BSTR)
-    uniqueString = toUtf8(value.bstrVal);
-  VariantClear(&value);
+  readDeviceText(moniker, L"DevicePath", uniqueString);
   return uniqueString.c_str();
 }
 
@@ -61,8 +50,7 @@ void Filter::copy(const Filter& other) {
     // Each copy of a device gets an object of its own from a fresh bind;
     // when the device refuses, the copy shares the source's object.
     CComPtr<IBaseFilter> bound;
-    const HRESULT hr =
-        moniker->BindToObject(bindCtx, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&bound));
+    const HRESULT hr = moniker->BindToObject(bindCtx, nullptr, IID_PPV_ARGS(&bound));
     setInterface(SUCCEEDED(hr) && bound ? bound : other.filter);
   }
   setName(other.name.c_str());
@@ -71,26 +59,5 @@ void Filter::copy(const Filter& other) {
 void Filter::setName(const char* text) { name = text ? text : ""; }
 
 void Filter::setInterface(const CComPtr<IBaseFilter>& object) { filter = object; }
-
-VideoCaptureFilter::VideoCaptureFilter(const char* name, CComPtr<IBaseFilter> filter,
-                                       CComPtr<IMoniker> moniker, CComPtr<IBindCtx> bindCtx)
-    : Filter(name, filter, moniker, bindCtx) {}
-
-VideoCaptureFilter::VideoCaptureFilter(const VideoCaptureFilter& other) : Filter(other) {}
-
-VideoCaptureFilter& VideoCaptureFilter::operator=(const VideoCaptureFilter& other) {
-  Filter::operator=(other);
-  return *this;
-}
-
-VideoCaptureFilter::~VideoCaptureFilter() = default;
-
-bool VideoCaptureFilter::isVFW() const {
-  const CComPtr<IBaseFilter>& device = getInterface();
-  if (!device) return false;
-  CComPtr<IAMVfwCaptureDialogs> dialogs;
-  return SUCCEEDED(
-      device->QueryInterface(IID_IAMVfwCaptureDialogs, reinterpret_cast<void**>(&dialogs)));
-}
 
 }  // namespace kivo

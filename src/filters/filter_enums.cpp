@@ -1,8 +1,8 @@
 #include <kivo/filter_enums.h>
 #include <kivo/video_capture_filter.h>
 
-#include "filters/device_enumerator.h"
 #include "foundation/fault_guard.h"
+#include "foundation/replaceable.h"
 #include "foundation/text.h"
 
 #include <cstring>
@@ -10,19 +10,6 @@
 #include <string>
 
 namespace kivo {
-
-namespace detail {
-
-namespace {
-HRESULT createSystemDeviceEnum(ICreateDevEnum** enumerator) {
-  return CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL, IID_ICreateDevEnum,
-                          reinterpret_cast<void**>(enumerator));
-}
-}  // namespace
-
-DeviceEnumeratorFactory createDeviceEnumerator = &createSystemDeviceEnum;
-
-}  // namespace detail
 
 const int FilterEnums::AUDIO_CODEC_CLASS;
 const int FilterEnums::VIDEO_CODEC_CLASS;
@@ -35,26 +22,6 @@ const char* const FilterEnums::UNSUPPORTED_DEVICE_ARRAY[] = {
     "Mightex_SSClassicSource Filter",
     nullptr,
 };
-
-namespace {
-
-// The friendly name of a device's property bag, as UTF-8; false when the
-// storage cannot be bound or holds no name.
-bool readFriendlyName(IMoniker* moniker, std::string& name) {
-  CComPtr<IPropertyBag> bag;
-  if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
-                                    reinterpret_cast<void**>(&bag))) ||
-      !bag)
-    return false;
-  VARIANT value;
-  VariantInit(&value);
-  const bool read = SUCCEEDED(bag->Read(L"FriendlyName", &value, nullptr)) && value.vt == VT_BSTR;
-  if (read) name = toUtf8(value.bstrVal);
-  VariantClear(&value);
-  return read;
-}
-
-}  // namespace
 
 FilterEnums::FilterEnums() {
   try {
@@ -108,18 +75,20 @@ void FilterEnums::init(std::vector<Filter*>& list, int category) {
   }
 
   CComPtr<ICreateDevEnum> devices;
-  if (FAILED(detail::createDeviceEnumerator(&devices)) || !devices) return;
+  if (FAILED(replaceable::createObject(CLSID_SystemDeviceEnum, IID_PPV_ARGS(&devices))) || !devices)
+    return;
   CComPtr<IEnumMoniker> monikers;
   // An empty category answers S_FALSE and no enumerator; only the
   // enumerator's presence matters.
   devices->CreateClassEnumerator(*categoryId, &monikers, flags);
   if (!monikers) return;
   monikers->Reset();
-  CComPtr<IMoniker> moniker;
-  while (monikers->Next(1, &moniker, nullptr) == S_OK) {
-    if (!moniker) break;  // a broken enumerator; stop rather than spin
+  for (;;) {
+    CComPtr<IMoniker> moniker;
+    // A broken enumerator may claim a moniker and hand out none: stop
+    // rather than spin.
+    if (monikers->Next(1, &moniker, nullptr) != S_OK || !moniker) break;
     appendFilter(list, moniker, category);
-    moniker.Release();
   }
 }
 
@@ -127,15 +96,12 @@ void FilterEnums::appendFilter(std::vector<Filter*>& list, const CComPtr<IMonike
                                const int& category) {
   if (!moniker) return;
   std::string name;
-  if (!readFriendlyName(moniker, name)) return;
+  if (!readDeviceText(moniker, L"FriendlyName", name)) return;
   if (isUnsupportedDevice(name.c_str())) return;
   CComPtr<IBindCtx> bindCtx;
   if (FAILED(CreateBindCtx(0, &bindCtx)) || !bindCtx) return;
   CComPtr<IBaseFilter> filter;
-  if (FAILED(moniker->BindToObject(bindCtx, nullptr, IID_IBaseFilter,
-                                   reinterpret_cast<void**>(&filter))) ||
-      !filter)
-    return;
+  if (FAILED(moniker->BindToObject(bindCtx, nullptr, IID_PPV_ARGS(&filter))) || !filter) return;
   std::unique_ptr<Filter> entry;
   if (category == VIDEO_INPUT_CLASS)
     entry.reset(new VideoCaptureFilter(name.c_str(), filter, moniker, bindCtx));

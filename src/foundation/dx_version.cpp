@@ -3,47 +3,14 @@
 
 // The DxDiag identifiers are in no import library: defined here, once.
 #include <initguid.h>
-#include <dxdiag.h>
 
-#include "foundation/dx_version.h"
+#include "foundation/dx_diag.h"
+#include "foundation/replaceable.h"
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace kivo {
-namespace detail {
-
-namespace {
-
-bool readFileVersion(const char* path, DWORD* mostSignificant, DWORD* leastSignificant) {
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
-  if (size == 0) return false;
-  std::vector<BYTE> data(size);
-  if (!GetFileVersionInfoA(path, 0, size, data.data())) return false;
-  void* block = nullptr;
-  UINT blockSize = 0;
-  if (!VerQueryValueA(data.data(), "\\", &block, &blockSize) || !block ||
-      blockSize < sizeof(VS_FIXEDFILEINFO))
-    return false;
-  const VS_FIXEDFILEINFO* info = static_cast<const VS_FIXEDFILEINFO*>(block);
-  *mostSignificant = info->dwFileVersionMS;
-  *leastSignificant = info->dwFileVersionLS;
-  return true;
-}
-
-HRESULT createProvider(IDxDiagProvider** provider) {
-  return CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
-                          reinterpret_cast<void**>(provider));
-}
-
-}  // namespace
-
-DxVersionSources dxVersionSources = {&GetSystemDirectoryA, &readFileVersion, &createProvider};
-
-}  // namespace detail
-
 namespace util {
 
 namespace {
@@ -79,7 +46,7 @@ HRESULT queryDxDiag(DxRelease& release) {
     CComPtr<IDxDiagProvider> provider;
     CComPtr<IDxDiagContainer> root;
     CComPtr<IDxDiagContainer> systemInfo;
-    if (SUCCEEDED(detail::dxVersionSources.createDxDiagProvider(&provider)) && provider) {
+    if (SUCCEEDED(replaceable::dxVersionSources.createDxDiagProvider(&provider)) && provider) {
       DXDIAG_INIT_PARAMS params;
       std::memset(&params, 0, sizeof(params));
       params.dwSize = static_cast<DWORD>(sizeof(params));
@@ -192,7 +159,7 @@ const ProbeRow kProbeRows[] = {
 HRESULT probeFileVersions(DxRelease& release) {
   bool found = false;
   char directory[MAX_PATH];
-  const UINT length = detail::dxVersionSources.systemDirectory(directory, MAX_PATH);
+  const UINT length = replaceable::dxVersionSources.systemDirectory(directory, MAX_PATH);
   if (length > 0 && length < MAX_PATH) {
     const std::string prefix = std::string(directory, length) + "\\";
     bool ended = false;
@@ -200,7 +167,7 @@ HRESULT probeFileVersions(DxRelease& release) {
       if (ended) break;
       FileVersion version = {0, 0};
       const std::string path = prefix + row.file;
-      if (!detail::dxVersionSources.fileVersion(path.c_str(), &version.mostSignificant,
+      if (!replaceable::dxVersionSources.fileVersion(path.c_str(), &version.mostSignificant,
                                                 &version.leastSignificant))
         continue;
       const WORD a = HIWORD(version.mostSignificant);

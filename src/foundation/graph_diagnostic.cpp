@@ -1,14 +1,10 @@
 #include <kivo/util.h>
 
-#include "foundation/graph_diagnostic.h"
+#include "foundation/replaceable.h"
 
 #include <cstring>
 
 namespace kivo {
-namespace detail {
-MessageBoxFunction showMessageBox = &MessageBoxA;
-}  // namespace detail
-
 namespace util {
 
 namespace {
@@ -21,7 +17,7 @@ void showFilterName(IBaseFilter* filter) {
   FILTER_INFO info;
   std::memset(&info, 0, sizeof(info));
   if (FAILED(filter->QueryFilterInfo(&info))) {
-    detail::showMessageBox(nullptr, "Could not get the filter info", "Error", MB_OK | MB_ICONERROR);
+    replaceable::messageBox(nullptr, "Could not get the filter info", "Error", MB_OK | MB_ICONERROR);
     return;
   }
   char name[kNameLength];
@@ -29,7 +25,7 @@ void showFilterName(IBaseFilter* filter) {
   const int written = WideCharToMultiByte(CP_ACP, 0, info.achName, kNameLength, name, kNameLength,
                                           nullptr, nullptr);
   name[kNameLength - 1] = '\0';
-  if (written > 0) detail::showMessageBox(nullptr, name, "Filter Name", MB_OK);
+  if (written > 0) replaceable::messageBox(nullptr, name, "Filter Name", MB_OK);
   // The information carries a reference to the graph the filter is in.
   if (info.pGraph) info.pGraph->Release();
 }
@@ -40,13 +36,12 @@ void displayGraphFilters(CComPtr<IGraphBuilder>& graph) {
   if (!graph) return;
   CComPtr<IEnumFilters> filters;
   if (FAILED(graph->EnumFilters(&filters)) || !filters) return;
-  CComPtr<IBaseFilter> filter;
-  while (filters->Next(1, &filter, nullptr) == S_OK) {
+  for (;;) {
+    CComPtr<IBaseFilter> filter;
     // An enumerator that claims a filter but hands out none is broken:
     // stop rather than ask it again forever.
-    if (!filter) break;
+    if (filters->Next(1, &filter, nullptr) != S_OK || !filter) break;
     showFilterName(filter);
-    filter.Release();
   }
 }
 

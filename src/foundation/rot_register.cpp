@@ -1,12 +1,8 @@
 #include <kivo/rot_register.h>
 
-#include "foundation/running_object_table.h"
+#include "foundation/replaceable.h"
 
 namespace kivo {
-
-namespace detail {
-RunningObjectTableFunction getRunningObjectTable = &::GetRunningObjectTable;
-}  // namespace detail
 
 ROTRegister::ROTRegister(CComPtr<IGraphBuilder>& graph)
     : registrationKey(0), registered(false), graph(graph) {}
@@ -26,7 +22,7 @@ long ROTRegister::addgraph() {
   if (registered) return S_OK;
   if (!graph) return E_POINTER;
   CComPtr<IRunningObjectTable> table;
-  if (FAILED(detail::getRunningObjectTable(0, &table)) || !table) return E_FAIL;
+  if (FAILED(replaceable::runningObjectTable(0, &table)) || !table) return E_FAIL;
   const std::wstring name = itemName(graph.p, GetCurrentProcessId());
   CComPtr<IMoniker> moniker;
   HRESULT hr = CreateItemMoniker(L"!", name.c_str(), &moniker);
@@ -46,7 +42,7 @@ void ROTRegister::removegraph() {
   CComPtr<IRunningObjectTable> table;
   // Without the table the entry cannot be revoked; it stays registered so
   // that a later call can try again.
-  if (FAILED(detail::getRunningObjectTable(0, &table)) || !table) return;
+  if (FAILED(replaceable::runningObjectTable(0, &table)) || !table) return;
   table->Revoke(registrationKey);
   registered = false;
 }

@@ -1,6 +1,6 @@
 #include "foundation/text.h"
 
-#include <kivo/platform.h>
+#include <kivo/comptr.h>
 
 #include <vector>
 
@@ -23,6 +23,18 @@ std::wstring fromUtf8(const char* text) {
   std::vector<wchar_t> buffer(static_cast<size_t>(needed));
   if (MultiByteToWideChar(CP_UTF8, 0, text, -1, buffer.data(), needed) <= 0) return std::wstring();
   return std::wstring(buffer.data());
+}
+
+bool readDeviceText(IMoniker* moniker, const wchar_t* property, std::string& text) {
+  if (!moniker) return false;
+  CComPtr<IPropertyBag> bag;
+  if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) || !bag) return false;
+  VARIANT value;
+  VariantInit(&value);
+  const bool read = SUCCEEDED(bag->Read(property, &value, nullptr)) && value.vt == VT_BSTR;
+  if (read) text = toUtf8(value.bstrVal);
+  VariantClear(&value);
+  return read;
 }
 
 }  // namespace kivo

@@ -3,15 +3,12 @@
 #include <kivo/filter.h>
 #include <kivo/rot_register.h>
 
+#include "foundation/replaceable.h"
 #include "foundation/text.h"
 
 namespace kivo {
 
 namespace {
-
-HRESULT createWithCom(REFCLSID clsid, REFIID iid, void** object) {
-  return CoCreateInstance(clsid, nullptr, CLSCTX_ALL, iid, object);
-}
 
 // Stops the graph through its media control; the status of the query or of
 // Stop.
@@ -38,8 +35,6 @@ void stopEveryFilter(const CComPtr<IGraphBuilder>& graph) {
 }
 
 }  // namespace
-
-CaptureGraph::GraphObjectFactory CaptureGraph::graphObjectFactory = createWithCom;
 
 CaptureGraph::CaptureGraph()
     : foundationBuilt(false), rendered(false), running(false), registration(nullptr) {}
@@ -93,12 +88,10 @@ HRESULT CaptureGraph::createFoundation() {
   if (foundationBuilt) return S_OK;
   graphBuilder.Release();
   captureGraphBuilder.Release();
-  HRESULT hr = graphObjectFactory(CLSID_FilterGraph, IID_IGraphBuilder,
-                                  reinterpret_cast<void**>(&graphBuilder));
+  HRESULT hr = replaceable::createObject(CLSID_FilterGraph, IID_PPV_ARGS(&graphBuilder));
   if (SUCCEEDED(hr) && !graphBuilder) hr = E_NOINTERFACE;
   if (SUCCEEDED(hr)) {
-    hr = graphObjectFactory(CLSID_CaptureGraphBuilder2, IID_ICaptureGraphBuilder2,
-                            reinterpret_cast<void**>(&captureGraphBuilder));
+    hr = replaceable::createObject(CLSID_CaptureGraphBuilder2, IID_PPV_ARGS(&captureGraphBuilder));
     if (SUCCEEDED(hr) && !captureGraphBuilder) hr = E_NOINTERFACE;
   }
   if (SUCCEEDED(hr)) hr = captureGraphBuilder->SetFiltergraph(graphBuilder);

@@ -1,14 +1,6 @@
 // VideoCaptureGraph::isDeviceLost against a fake event queue: which events mean the device is
 // lost, every event read freed and never waited for, and how long the answer is kept.
 
-#include <kivo/platform.h>
-
-#if defined(__MINGW32__) && !defined(_MSC_VER)
-// MinGW's control.h does not bind the identifier the fakes' __uuidof needs.
-__CRT_UUID_DECL(IMediaEvent, 0x56a868b6, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7,
-                0x70)
-#endif
-
 #include "fake_capture_device.h"
 
 #include <array>

@@ -4,7 +4,7 @@
 #include <kivo/filter_enums.h>
 #include <kivo/video_capture_filter.h>
 
-#include "filters/device_enumerator.h"
+#include "foundation/replaceable.h"
 #include "support/mocks/ibasefilter.h"
 #include "support/mocks/icreatedevenum.h"
 #include "support/mocks/ienummoniker.h"
@@ -59,12 +59,11 @@ struct Device {
 ICreateDevEnum* currentEnumerator = nullptr;
 HRESULT enumeratorStatus = S_OK;
 
-HRESULT fakeDeviceEnumerator(ICreateDevEnum** out) {
+HRESULT fakeDeviceEnumerator(REFCLSID clsid, REFIID iid, void** out) {
   *out = nullptr;
+  if (clsid != CLSID_SystemDeviceEnum) return CoCreateInstance(clsid, nullptr, CLSCTX_ALL, iid, out);
   if (FAILED(enumeratorStatus)) return enumeratorStatus;
-  *out = currentEnumerator;
-  if (*out) (*out)->AddRef();
-  return S_OK;
+  return currentEnumerator ? currentEnumerator->QueryInterface(iid, out) : S_OK;
 }
 
 class FilterTest : public Test {
@@ -93,8 +92,7 @@ class FilterTest : public Test {
   ComScope com_;
   NiceMock<MockCreateDevEnum> devEnum_;
   std::unique_ptr<ListEnumMoniker> monikers_;
-  ScopedValue<detail::DeviceEnumeratorFactory> hook_{detail::createDeviceEnumerator,
-                                                     &fakeDeviceEnumerator};
+  ScopedValue<replaceable::ObjectFactory> hook_{replaceable::createObject, &fakeDeviceEnumerator};
 };
 
 TEST_F(FilterTest, ListsUsableDevicesInOrderAndSkipsTheOthers) {

@@ -40,6 +40,40 @@ TEST(CComPtr, CountsEveryReferenceItTakesAndHandsOver) {
   EXPECT_EQ(fake.refs(), 0);
 }
 
+// An out-parameter taken from a pointer that still holds something would
+// leak it: the test build keeps assertions on, and both owners stop there.
+TEST(OutParameterDeathTest, AnOwnerThatHoldsSomethingRefusesToBeOverwritten) {
+  ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+  FakeUnknownPersist fake;
+  CComPtr<IPersist> held(&fake);
+  EXPECT_DEATH((void)&held, "out-parameter");
+  const CMediaType video(&MEDIATYPE_Video);
+  MediaTypePtr type(CreateMediaType(&video));
+  EXPECT_DEATH((void)&type, "out-parameter");
+}
+
+// The owner of a platform-allocated type frees its block and its reference.
+TEST(MediaTypePtr, DeletesTheTypeItOwnsAndHandsItOverOnRequest) {
+  FakeUnknownPersist fake;
+  CMediaType source(&MEDIATYPE_Audio);
+  source.AllocFormatBuffer(sizeof(WAVEFORMATEX));
+  source.pUnk = &fake;
+  fake.AddRef();
+  {
+    MediaTypePtr owned(CreateMediaType(&source));
+    EXPECT_EQ(fake.refs(), 2);
+    MediaTypePtr moved(std::move(owned));
+    EXPECT_FALSE(owned);
+    EXPECT_EQ(moved->majortype, MEDIATYPE_Audio);
+    MediaTypePtr out;
+    *&out = CreateMediaType(&source);
+    EXPECT_EQ(fake.refs(), 3);
+    DeleteMediaType(out.release());
+  }
+  EXPECT_EQ(fake.refs(), 1);
+  FreeMediaType(source);
+}
+
 TEST(CMediaType, CopiesOwnTheirFormatBlockAndUnknownAndSubtypeNamesFallBack) {
   FakeUnknownPersist fake;
   CMediaType original(&MEDIATYPE_Video);

@@ -1,6 +1,6 @@
 #include <kivo/util.h>
 
-#include "foundation/dx_version.h"
+#include "foundation/replaceable.h"
 #include "support/mocks/idxdiagcontainer.h"
 #include "support/mocks/idxdiagprovider.h"
 #include "support/scoped_value.h"
@@ -90,9 +90,9 @@ class DXVersion : public Test {
     return both;
   }
 
-  test::ScopedValue<detail::DxVersionSources> sources_{
-      detail::dxVersionSources,
-      detail::DxVersionSources{&fakeSystemDirectory, &fakeFileVersion, &fakeProvider}};
+  test::ScopedValue<replaceable::DxVersionSources> sources_{
+      replaceable::dxVersionSources,
+      replaceable::DxVersionSources{&fakeSystemDirectory, &fakeFileVersion, &fakeProvider}};
   NiceMock<test::MockDxDiagContainer> systemInfo_, root_;
   NiceMock<test::MockDxDiagProvider> provider_;
 };

@@ -4,7 +4,7 @@
 #include <kivo/position_unsupported_exception.h>
 #include <kivo/vi_device_access_exception.h>
 
-#include "foundation/error_text.h"
+#include "foundation/replaceable.h"
 #include "support/scoped_value.h"
 
 #include <gtest/gtest.h>
@@ -71,13 +71,13 @@ TEST(HRException, CarriesStatusIdAndTextThroughCopiesAndCutsItsMessage) {
   // The message is cut to 255 characters, and empty without a platform text.
 
   {
-    test::ScopedValue<detail::ErrorTextFunction> lookup(detail::errorText, &fillsEverything);
+    test::ScopedValue<replaceable::ErrorTextFunction> lookup(replaceable::errorText, &fillsEverything);
     const HRException e(E_FAIL, "");
     EXPECT_EQ(lastCapacity, 256u);
     EXPECT_EQ(std::string(e.getMessage()), std::string(255, 'x'));
     EXPECT_STREQ(DurationUnsupportedException().getMessage(), kDurationText);
   }
-  test::ScopedValue<detail::ErrorTextFunction> lookup(detail::errorText, &writesNothing);
+  test::ScopedValue<replaceable::ErrorTextFunction> lookup(replaceable::errorText, &writesNothing);
   EXPECT_STREQ(FilterCreationException(E_FAIL).getMessage(), "");
   EXPECT_EQ(
       VIDeviceAccessException(E_FAIL).getMessage(),

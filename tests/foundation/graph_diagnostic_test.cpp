@@ -1,6 +1,6 @@
 #include <kivo/util.h>
 
-#include "foundation/graph_diagnostic.h"
+#include "foundation/replaceable.h"
 #include "support/mocks/ibasefilter.h"
 #include "support/mocks/ienumfilters.h"
 #include "support/mocks/igraphbuilder.h"
@@ -28,7 +28,7 @@ int WINAPI recordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
 
 // One box per filter in order, named in the system code page, up to a null filter.
 TEST(DisplayGraphFilters, ShowsOneBoxPerFilterInEnumeratorOrder) {
-  ScopedValue<detail::MessageBoxFunction> hook{detail::showMessageBox, &recordBox};
+  ScopedValue<replaceable::MessageBoxFunction> hook{replaceable::messageBox, &recordBox};
   NiceMock<MockGraphBuilder> graph;
   NiceMock<MockBaseFilter> source, broken;
   // Like a filter in a graph, it hands out a graph reference the caller must release.

@@ -1,6 +1,6 @@
 #include <kivo/rot_register.h>
 
-#include "foundation/running_object_table.h"
+#include "foundation/replaceable.h"
 #include "support/mocks/igraphbuilder.h"
 #include "support/mocks/irunningobjecttable.h"
 #include "support/scoped_value.h"
@@ -46,7 +46,7 @@ TEST(ROTRegister, NameAndFailuresLeaveItUnregisteredAndRevokeHappensOnce) {
             L"FilterGraph abcdef78 pid ffffffff");
   NiceMock<MockGraphBuilder> graphObject;
   StrictMock<MockRunningObjectTable> table;
-  test::ScopedValue<detail::RunningObjectTableFunction> hook{detail::getRunningObjectTable,
+  test::ScopedValue<replaceable::RunningObjectTableFunction> hook{replaceable::runningObjectTable,
                                                              &fakeTable};
   CComPtr<IGraphBuilder> empty;
   EXPECT_EQ(ROTRegister(empty).addgraph(), E_POINTER);

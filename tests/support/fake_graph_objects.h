@@ -1,23 +1,20 @@
 #pragma once
 
 // While a FakeGraphObjects lives, every graph building its foundation gets
-// the fake filter graph manager and capture graph builder handed in here.
+// the fake filter graph manager and capture graph builder handed in here;
+// every other class is created as before.
 // The one place that specialises TestAccess<CaptureGraph>.
 
 #include <kivo/capture_graph.h>
 #include <kivo/platform.h>
 #include <kivo/rot_register.h>
 
+#include "foundation/replaceable.h"
+
 namespace kivo {
 
 template <>
 struct TestAccess<CaptureGraph> {
-  using Factory = CaptureGraph::GraphObjectFactory;
-  static Factory exchangeFactory(Factory factory) {
-    Factory previous = CaptureGraph::graphObjectFactory;
-    CaptureGraph::graphObjectFactory = factory;
-    return previous;
-  }
   static void resetGraph(CaptureGraph& graph) { graph.resetGraph(); }
   static bool isFoundationBuilt(const CaptureGraph& graph) { return graph.foundationBuilt; }
   static const ROTRegister* registration(const CaptureGraph& graph) { return graph.registration; }
@@ -32,10 +29,11 @@ class FakeGraphObjects {
   FakeGraphObjects(IGraphBuilder* graph, ICaptureGraphBuilder2* builder)
       : graph_(graph), builder_(builder) {
     current() = this;
-    previous_ = TestAccess<CaptureGraph>::exchangeFactory(&FakeGraphObjects::create);
+    previous_ = replaceable::createObject;
+    replaceable::createObject = &FakeGraphObjects::create;
   }
   ~FakeGraphObjects() {
-    TestAccess<CaptureGraph>::exchangeFactory(previous_);
+    replaceable::createObject = previous_;
     current() = nullptr;
   }
   FakeGraphObjects(const FakeGraphObjects&) = delete;
@@ -70,12 +68,12 @@ class FakeGraphObjects {
       if (!self->builder_) return REGDB_E_CLASSNOTREG;
       return self->builder_->QueryInterface(iid, object);
     }
-    return REGDB_E_CLASSNOTREG;
+    return self->previous_(clsid, iid, object);
   }
 
   IGraphBuilder* graph_;
   ICaptureGraphBuilder2* builder_;
-  TestAccess<CaptureGraph>::Factory previous_ = nullptr;
+  replaceable::ObjectFactory previous_ = nullptr;
   HRESULT graphStatus_ = S_OK;
   HRESULT builderStatus_ = S_OK;
   int graphsCreated_ = 0;

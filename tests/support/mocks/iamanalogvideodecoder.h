@@ -2,13 +2,6 @@
 
 #include <kivo/platform.h>
 
-#if defined(__MINGW32__) && !defined(_MSC_VER)
-// MinGW's strmif.h declares the interface without binding its identifier to
-// the type, which the counted fakes look up through __uuidof.
-__CRT_UUID_DECL(IAMAnalogVideoDecoder, 0xc6e13350, 0x30ac, 0x11d0, 0xa1, 0x8c, 0x00, 0xa0, 0xc9,
-                0x11, 0x89, 0x56)
-#endif
-
 #include "support/com_fake.h"
 
 namespace kivo::test {

@@ -2,13 +2,7 @@
 
 #include "support/com_fake.h"
 
-#include <dxdiag.h>
-
-#if defined(__CRT_UUID_DECL)
-// dxdiag.h names no identifier for __uuidof.
-__CRT_UUID_DECL(IDxDiagContainer, 0x7D0F462F, 0x4064, 0x4862, 0xBC, 0x7F, 0x93, 0x3E, 0x50, 0x58,
-                0xC1, 0x0F)
-#endif
+#include "foundation/dx_diag.h"
 
 namespace kivo::test {
 

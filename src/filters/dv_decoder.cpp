@@ -1,29 +1,13 @@
 #include <kivo/dv_decoder.h>
 #include <kivo/filter_creation_exception.h>
-#include <kivo/null_sink.h>
-#include <kivo/renderer_data_sink.h>
-#include <kivo/video_sink.h>
 
 namespace kivo {
-
-RendererDataSink::RendererDataSink(const char* name, const GUID& clsid) : Filter(name, clsid) {}
-
-RendererDataSink::~RendererDataSink() = default;
-
-NullSink::NullSink() : RendererDataSink("KIVO Null Renderer", CLSID_NullRenderer) {}
-
-NullSink::~NullSink() = default;
-
-VideoSink::VideoSink() : RendererDataSink("KIVO Video Renderer", CLSID_VideoRenderer) {}
-
-VideoSink::~VideoSink() = default;
 
 DVDecoder::DVDecoder()
     : Filter("KIVO DV Decoder", CLSID_DVVideoCodec), resolution(RESOLUTION_FULL) {
   // A decoder without its control interface is of no use to the host; the
   // exception unwinds the Filter part and with it the filter reference.
-  const HRESULT hr =
-      getInterface()->QueryInterface(IID_IIPDVDec, reinterpret_cast<void**>(&decoder));
+  const HRESULT hr = getInterface().QueryInterface(&decoder);
   if (FAILED(hr)) throw FilterCreationException(hr);
 }
 
@@ -40,7 +24,7 @@ DVDecoder& DVDecoder::operator=(const DVDecoder& other) {
   return *this;
 }
 
-DVDecoder::~DVDecoder() { decoder.Release(); }
+DVDecoder::~DVDecoder() = default;
 
 CComPtr<IIPDVDec> DVDecoder::getDecoder() { return decoder; }
 
@@ -55,6 +39,6 @@ void DVDecoder::copy(const DVDecoder& other) {
   resolution = other.resolution;
 }
 
-void DVDecoder::destroy() {}
+void DVDecoder::destroy() { decoder.Release(); }
 
 }  // namespace kivo
