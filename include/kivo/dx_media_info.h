@@ -53,14 +53,4 @@ class KIVO_API DXMediaInfo {
   int audioBufferSize;
 };
 
-namespace util {
-
-// The name of a WAVE format tag without its WAVE_FORMAT_ prefix ("PCM",
-// "MPEGLAYER3"); "UNKNOWN" for a tag kivo does not list.
-KIVO_API void audioFormatTagName(unsigned int tag, std::string& name);
-// The name of a video format: the subtype name for VIDEOINFOHEADER and
-// VIDEOINFOHEADER2 blocks, "MPEG1" or "MPEG2" for MPEG video blocks.
-KIVO_API void videoFormatName(const GUID& formatType, const char* subtypeName, std::string& name);
-
-}  // namespace util
 }  // namespace kivo

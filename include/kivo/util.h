@@ -11,6 +11,8 @@ namespace kivo {
 namespace util {
 
 // Reference time counts 100-nanosecond units: 10000000 make one second.
+constexpr LONGLONG kUnitsPerSecond = 10000000;
+
 KIVO_API LONGLONG secondsToReferenceTime(double seconds);
 KIVO_API double referenceTimeToSeconds(LONGLONG time);
 // Frames to time truncates; time to frames rounds to the nearest frame.
@@ -24,6 +26,13 @@ KIVO_API void charToWideChar(const char* text, wchar_t* buffer, size_t bufferLen
 // Wide characters needed for `text`, terminator included; 0 when it cannot
 // be converted.
 KIVO_API size_t getWideCharAllocSize(const char* text);
+
+// The name of a WAVE format tag without its WAVE_FORMAT_ prefix ("PCM",
+// "MPEGLAYER3"); "UNKNOWN" for a tag kivo does not list.
+KIVO_API void audioFormatTagName(unsigned int tag, std::string& name);
+// The name of a video format: the subtype name for VIDEOINFOHEADER and
+// VIDEOINFOHEADER2 blocks, "MPEG1" or "MPEG2" for MPEG video blocks.
+KIVO_API void videoFormatName(const GUID& formatType, const char* subtypeName, std::string& name);
 
 // Shows the name of every filter of the graph in a message box, one at a
 // time, for diagnosis.

@@ -3,13 +3,14 @@
 #include <kivo/video_capability.h>
 #include <kivo/video_capture_filter.h>
 #include <kivo/video_capture_graph.h>
+#include <kivo/util.h>
 #include <kivo/video_caps.h>
 
 namespace kivo {
 
 double VideoCaptureGraph::convertToFramesPerSecond(LONGLONG interval) {
   if (interval == 0) return 0.0;
-  return 10000000.0 / static_cast<double>(interval);
+  return static_cast<double>(util::kUnitsPerSecond) / static_cast<double>(interval);
 }
 
 const VideoCaptureGraph::FrameRateMap& VideoCaptureGraph::getFrameRates() const {

@@ -1,4 +1,5 @@
 #include <kivo/dx_media_info.h>
+#include <kivo/util.h>
 #include <kivo/video_subtype.h>
 
 #include <dvdmedia.h>
@@ -38,6 +39,12 @@ const VIDEOINFOHEADER2* videoInfoHeader2(const AM_MEDIA_TYPE& type) {
   if (!hasVideoInfoHeader2(type) || !type.pbFormat || type.cbFormat < sizeof(VIDEOINFOHEADER2))
     return nullptr;
   return reinterpret_cast<const VIDEOINFOHEADER2*>(type.pbFormat);
+}
+
+// Frames per second of a frame interval; 0.0 for an interval of 0.
+double framesPerSecond(REFERENCE_TIME interval) {
+  return interval != 0 ? static_cast<double>(util::kUnitsPerSecond) / static_cast<double>(interval)
+                       : 0.0;
 }
 
 int absoluteHeight(LONG height) {
@@ -225,12 +232,9 @@ void DXMediaInfo::populateVideoInfo() {
     videoWidth = header->bmiHeader.biWidth;
     videoHeight = header->bmiHeader.biHeight;
     videoBitDepth = header->bmiHeader.biBitCount;
-    averageFrameRate = header->AvgTimePerFrame != 0
-                           ? 10000000.0 / static_cast<double>(header->AvgTimePerFrame)
-                           : 0.0;
+    averageFrameRate = framesPerSecond(header->AvgTimePerFrame);
   } else if (const VIDEOINFOHEADER2* header2 = videoInfoHeader2(*mediaType)) {
-    if (header2->AvgTimePerFrame != 0)
-      averageFrameRate = 10000000.0 / static_cast<double>(header2->AvgTimePerFrame);
+    averageFrameRate = framesPerSecond(header2->AvgTimePerFrame);
     videoWidth = header2->bmiHeader.biWidth;
     videoHeight = absoluteHeight(header2->bmiHeader.biHeight);
     videoBitDepth = header2->bmiHeader.biBitCount;

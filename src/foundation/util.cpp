@@ -6,21 +6,20 @@ namespace kivo {
 namespace util {
 
 namespace {
-const double kUnitsPerSecond = 10000000.0;
+// The conversions all compute in double.
+const double kSecond = static_cast<double>(kUnitsPerSecond);
 }  // namespace
 
-LONGLONG secondsToReferenceTime(double seconds) {
-  return static_cast<LONGLONG>(seconds * kUnitsPerSecond);
-}
+LONGLONG secondsToReferenceTime(double seconds) { return static_cast<LONGLONG>(seconds * kSecond); }
 
-double referenceTimeToSeconds(LONGLONG time) { return static_cast<double>(time) / kUnitsPerSecond; }
+double referenceTimeToSeconds(LONGLONG time) { return static_cast<double>(time) / kSecond; }
 
 LONGLONG framesToReferenceTime(LONGLONG frames, double framesPerSecond) {
-  return static_cast<LONGLONG>(static_cast<double>(frames) / framesPerSecond * kUnitsPerSecond);
+  return static_cast<LONGLONG>(static_cast<double>(frames) / framesPerSecond * kSecond);
 }
 
 LONGLONG referenceTimeToFrames(LONGLONG time, double framesPerSecond) {
-  return static_cast<LONGLONG>(static_cast<double>(time) / kUnitsPerSecond * framesPerSecond + 0.5);
+  return static_cast<LONGLONG>(static_cast<double>(time) / kSecond * framesPerSecond + 0.5);
 }
 
 size_t getWideCharAllocSize(const char* text) {

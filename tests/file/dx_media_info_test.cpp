@@ -2,6 +2,7 @@
 // rate, depth, channels, buffer size and WAVE tag name of audio.
 
 #include <kivo/dx_media_info.h>
+#include <kivo/util.h>
 
 #include <dvdmedia.h>
 
