@@ -24,18 +24,27 @@ class ROTRegister;
 //   reset:   stop, unrenderMediaSection, uninitMediaSection, release the
 //            graph objects, delete the properties, resetMediaSection
 //
-// A graph is Empty (no graph objects), Rendered or Running. Failures are
-// returned as HRESULTs; nothing here throws. The graph also owns the device
-// properties that a subclass registers with addDirectXProperty.
+// A graph is Empty (no graph objects), Rendered or Running. The graph also
+// owns the device properties that a subclass registers with
+// addDirectXProperty.
 //
-// Where the life cycle meets a state it cannot act on:
-// - start through the base preStart on a graph that is not rendered has no
-//   graph to run: it returns VFW_E_WRONG_STATE and changes nothing;
-// - when stopping fails while the graph is torn down, the graph keeps its
-//   running flag (start then answers S_OK) although no graph objects are
-//   left; stop then returns VFW_E_WRONG_STATE and changes nothing, and the
-//   next deconstruct or reset clears the stale flag, since nothing is left
-//   that could run.
+// Errors. Every call returns the first failing HRESULT of the platform or of
+// a hook. Two failures leave as exceptions of the HRException family
+// instead, because the step that meets them has no status to give: a filter
+// the graph must create that cannot be created (FilterCreationException, out
+// of render and start) and a position the file graph cannot save
+// (PositionUnsupportedException, out of reset and of a render that fails).
+// A hook may throw; the call the host made catches it, finishes what it had
+// to do or undo, and rethrows it. So no failure leaves a half-built graph:
+// - a render that fails, by status or exception, leaves the graph Empty;
+// - a start that fails by status leaves the graph as preStart left it (the
+//   base: Rendered); one that throws leaves it Empty;
+// - reset and the teardowns always complete: the graph ends Empty (every
+//   graph object and every filter of the subclass released, not running),
+//   its properties deleted and its media section reset, even when Stop was
+//   refused or a hook threw on the way. Without graph objects nothing can
+//   run, so the running flag goes with them.
+// Only stop() itself keeps a graph Running when Stop is refused.
 class KIVO_API CaptureGraph {
  public:
   CaptureGraph();
@@ -52,12 +61,15 @@ class KIVO_API CaptureGraph {
   virtual HRESULT render(bool registerGraph);
 
  protected:
+  // The hooks. Each may fail by status or throw (see Errors above); the
+  // teardown hooks are called after a failed or thrown build as well.
+  //
   // Builds the subclass's fixed section once the two graph objects exist
   // and are joined. A failure tears the foundation down again.
   virtual HRESULT initMediaSection() = 0;
   // Tears the fixed section down before the graph objects are released;
-  // also called after a failed or missing initMediaSection, so it copes
-  // with a half-built or empty section.
+  // also called after a failed, thrown or missing initMediaSection, so it
+  // copes with a half-built or empty section.
   virtual void uninitMediaSection() = 0;
   // Builds the streaming path; a failure unrenders the graph.
   virtual HRESULT renderMediaSection() = 0;
@@ -69,7 +81,8 @@ class KIVO_API CaptureGraph {
   // Called by start before the graph runs; a failure is returned by start.
   // This version does nothing.
   virtual HRESULT preStart(bool registerGraph);
-  // Stops the graph if it runs (best effort) and unrenders it if rendered.
+  // Stops the graph if it runs and unrenders it if rendered: Empty
+  // afterwards (see Errors above).
   virtual void deconstruct();
 
  private:
@@ -80,16 +93,21 @@ class KIVO_API CaptureGraph {
   // Stops (best effort), unregisters, unrenderMediaSection, then tears the
   // foundation down. Always S_OK.
   virtual HRESULT unrender();
+  // The foundation's own part: creates and joins the graph objects.
+  HRESULT createGraphObjects();
+  // The end of every teardown: not rendered, no graph objects, not running.
+  void finishUnrender();
 
  public:
   // Runs the graph; `registerGraph` is passed on to preStart. S_OK at once
-  // when already running.
+  // when already running; VFW_E_WRONG_STATE, changing nothing, when the
+  // base preStart finds no rendered graph to run.
   HRESULT start(bool registerGraph);
   // Stops a running graph; S_OK when it is not running. When Stop fails the
   // graph stays Running and the status is returned.
   HRESULT stop();
   // Tears the graph down, deletes every property and resets the media
-  // section.
+  // section; Empty afterwards, also when it throws.
   void reset();
 
   bool isRendered() const;

@@ -26,6 +26,12 @@ class SampleGrabberChain;
 // The graph never destroys a callback: the host disposes of its callbacks
 // (IMediaCB::destroy) once the graph no longer streams, that is after
 // stop, reset, a callback replacement or the graph's destruction.
+//
+// Errors follow CaptureGraph's rules. In particular render throws
+// FilterCreationException when a grabber or null renderer cannot be
+// created, and reset, like a render that fails, throws
+// PositionUnsupportedException when the position to read on from cannot be
+// saved; either way the graph is Empty before the exception leaves.
 class KIVO_API FileCaptureGraph : public CaptureGraph {
  public:
   enum VideoFrameFormat {
@@ -42,13 +48,14 @@ class KIVO_API FileCaptureGraph : public CaptureGraph {
 
   explicit FileCaptureGraph(const std::wstring& fileName);
   // Stops and tears down a rendered graph first, so that no streaming
-  // thread can call a callback once the graph is gone.
+  // thread can call a callback once the graph is gone. Never throws.
   virtual ~FileCaptureGraph();
 
   // Asks for the video stream, delivered to `callback` in `format`; the
-  // previous video request, if any, is dropped. On a rendered graph this
-  // first stops and unrenders it (the position is kept): render again to
-  // read on with the new callback.
+  // previous video request, if any, is dropped and its callback is never
+  // called again. On a rendered graph this first tears it down to Empty
+  // (the position is kept when the graph can tell it): render again to read
+  // on with the new callback.
   void setVideoCallback(IMediaCB* callback, VideoFrameFormat format);
   // The same for the audio stream.
   void setAudioCallback(IMediaCB* callback, AudioSampleFormat format);
@@ -94,8 +101,7 @@ class KIVO_API FileCaptureGraph : public CaptureGraph {
   bool filterContainsCompatibleOutputPin(Filter& filter, const GUID& majorType);
   bool isOutputPinCompatible(CComPtr<IPin>& pin, const GUID& majorType);
   bool hasMatchingMajorType(CComPtr<IEnumMediaTypes>& types, const GUID& majorType);
-  GUID getMediaSubTypeFromMajorType(CComPtr<IEnumMediaTypes>& types,
-                                    const GUID& majorType) const;
+  GUID getMediaSubTypeFromMajorType(CComPtr<IEnumMediaTypes>& types, const GUID& majorType) const;
   std::string findMissingCodecName();
   std::string findMissingAviCodecName();
   GUID findSplitterVideoSubtype(ICaptureGraphBuilder2* builder, IBaseFilter* splitter);
@@ -117,6 +123,9 @@ class KIVO_API FileCaptureGraph : public CaptureGraph {
   long long getDuration(const GUID& format);
   long long getPosition(const GUID& format);
   void setPosition(long long position, const GUID& format);
+  // Stores the current position in resumePosition; false, keeping the one
+  // stored before, when the graph cannot tell it.
+  bool saveResumePosition();
 
   std::wstring fileName;
   CComPtr<IMediaSeeking> mediaSeeking;

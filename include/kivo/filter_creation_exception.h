@@ -4,7 +4,8 @@
 
 namespace kivo {
 
-// Thrown when a filter cannot be created from its class identifier; the id is "kivo:filtercreationfailed" and the message the platform's text for the status.
+// Thrown when a filter cannot be created from its class identifier; the id is
+// "kivo:filtercreationfailed" and the message the platform's text for the status.
 class KIVO_API FilterCreationException : public HRException {
  public:
   explicit FilterCreationException(long hr);

@@ -26,6 +26,14 @@ class VideoInputs;
 // format and input, the frame rates and the host's callback survive every
 // rebuild of the DirectShow graph and end with reset() or destruction.
 //
+// Errors follow CaptureGraph's rules: render and start return the first
+// failing status, and throw FilterCreationException when a filter the graph
+// needs cannot be created (the sample grabber, or the video renderer of the
+// fallback that reads the formats through a display chain); a renderer sink
+// that cannot be created leaves the stream to end at the grabber. reset
+// passes on what the callback's destroy() throws. The graph is Empty before
+// any exception leaves; the destructor never throws.
+//
 // Selections outside the list: setSelectedCapID() accepts only -1 (no
 // selection) and the positions of the format list; any other value is
 // refused and changes nothing. Every place that reads the selected format
@@ -111,9 +119,17 @@ class KIVO_API VideoCaptureGraph : public CaptureGraph {
   VideoCaptureGraph(const VideoCaptureGraph&) = delete;
   VideoCaptureGraph& operator=(const VideoCaptureGraph&) = delete;
 
+  // The capture pin's stream configuration for `mediaType` into
+  // streamConfig; the search's status (S_OK only when found).
+  HRESULT findStreamConfig(const CComPtr<ICaptureGraphBuilder2>& builder, const GUID& mediaType);
   void addRenderers();
   int initVideoCaps(IBaseFilter* filter, PIN_DIRECTION direction);
   HRESULT shuffleFiltersAndReRender();
+  // Cuts `from` off the neighbour getNextFilter finds in `direction`: both
+  // pins of the connection are disconnected (the neighbour's first when
+  // asked) and the neighbour handed back.
+  HRESULT detachNeighbour(IBaseFilter* from, PIN_DIRECTION direction, bool neighbourPinFirst,
+                          CComPtr<IBaseFilter>& neighbour);
   const FrameRateMap& queryFrameRates();
   void initProperties();
   void addProperty(BaseProperty* property);

@@ -12,27 +12,15 @@
 #include <kivo/video_sink.h>
 #include <kivo/video_subtype.h>
 
+#include "foundation/fourcc.h"
+#include "properties/device_catalogue.h"
+
 #include <cstring>
-#include <memory>
+#include <utility>
 
 namespace kivo {
 
 namespace {
-
-// Some drivers report uncompressed RGB with the FOURCC subtype whose code is
-// zero; DirectShow's filters only know it as MEDIASUBTYPE_RGB24.
-const GUID kZeroFourccSubtype = {
-    0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-
-// The status an exception carries (it has no public accessor): a copy made
-// by a derived class may read it.
-class ExceptionStatus : public HRException {
- public:
-  explicit ExceptionStatus(const HRException& other) : HRException(other) {}
-  long status() const { return hr; }
-};
-
-long statusOf(const HRException& exception) { return ExceptionStatus(exception).status(); }
 
 // A media type that asks the grabber for video of the given subtype only
 // (GUID_NULL for any video).
@@ -77,7 +65,12 @@ VideoCaptureGraph::VideoCaptureGraph(VideoCaptureFilter* device, int rendererMod
       deviceLost(false) {}
 
 VideoCaptureGraph::~VideoCaptureGraph() {
-  reset();
+  try {
+    reset();
+  } catch (...) {
+    // Only the host's callback can throw here, from its destroy(); the
+    // graph is torn down all the same.
+  }
   delete filter;
   filter = nullptr;
   streamConfig.Release();
@@ -132,28 +125,27 @@ HRESULT VideoCaptureGraph::initMediaSection() {
 
   CComPtr<ICaptureGraphBuilder2> builder = getGraphBuilder2();
   if (!builder) return E_UNEXPECTED;
-  streamConfig.Release();
-  hr = builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Interleaved, filter->getInterface(),
-                              IID_IAMStreamConfig, reinterpret_cast<void**>(&streamConfig));
-  if (hr != S_OK) {
-    streamConfig.Release();
-    hr = builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, filter->getInterface(),
-                                IID_IAMStreamConfig, reinterpret_cast<void**>(&streamConfig));
-    if (hr != S_OK) {
-      streamConfig.Release();
-      return hr;
-    }
-  }
+  hr = findStreamConfig(builder, MEDIATYPE_Interleaved);
+  if (hr != S_OK) hr = findStreamConfig(builder, MEDIATYPE_Video);
+  if (hr != S_OK) return hr;
 
+  // A grabber that cannot be created leaves as FilterCreationException.
   delete sampleGrabber;
   sampleGrabber = nullptr;
-  try {
-    sampleGrabber = new DXSampleGrabber();
-  } catch (const HRException& e) {
-    return statusOf(e);
-  }
+  sampleGrabber = new DXSampleGrabber();
   hr = addToGraph(sampleGrabber);
   if (SUCCEEDED(hr) && !videoInputs) videoInputs = new VideoInputs(filter);
+  return hr;
+}
+
+HRESULT VideoCaptureGraph::findStreamConfig(const CComPtr<ICaptureGraphBuilder2>& builder,
+                                            const GUID& mediaType) {
+  // A fresh out-parameter each time: a refused search may still have
+  // written an interface.
+  CComPtr<IAMStreamConfig> found;
+  const HRESULT hr = builder->FindInterface(&PIN_CATEGORY_CAPTURE, &mediaType,
+                                            filter->getInterface(), IID_PPV_ARGS(&found));
+  streamConfig = hr == S_OK ? found : nullptr;
   return hr;
 }
 
@@ -176,6 +168,9 @@ void VideoCaptureGraph::addRenderers() {
 
 void VideoCaptureGraph::uninitMediaSection() {
   streamConfig.Release();
+  // Whoever else still holds the grabber must not reach the callback, which
+  // reset destroys.
+  if (sampleGrabber) sampleGrabber->configureCallback(nullptr);
   delete sampleGrabber;
   sampleGrabber = nullptr;
   delete renderer;
@@ -191,7 +186,9 @@ HRESULT VideoCaptureGraph::renderMediaSection() {
   // A capability whose media type could not be copied has nothing to apply.
   if (capability && capability->getMediaType()) {
     AM_MEDIA_TYPE* mediaType = const_cast<AM_MEDIA_TYPE*>(capability->getMediaType());
-    if (IsEqualGUID(mediaType->subtype, kZeroFourccSubtype))
+    // Some drivers report uncompressed RGB with the FOURCC subtype whose
+    // code is zero; DirectShow's filters only know it as RGB24.
+    if (IsEqualGUID(mediaType->subtype, FOURCC_ZERO_SUBTYPE))
       mediaType->subtype = MEDIASUBTYPE_RGB24;
     if (streamConfig) streamConfig->SetFormat(mediaType);
     HRESULT hr;
@@ -254,75 +251,62 @@ int VideoCaptureGraph::initVideoCaps(IBaseFilter* source, PIN_DIRECTION directio
 
 HRESULT VideoCaptureGraph::shuffleFiltersAndReRender() {
   if (rendererMode != 0 || !renderer) return E_FAIL;
-  CComPtr<IGraphBuilder> graph = getGraphBuilder();
   CComPtr<ICaptureGraphBuilder2> builder = getGraphBuilder2();
-  if (!graph || !builder) return E_UNEXPECTED;
+  if (!builder) return E_UNEXPECTED;
 
   // Take the sink off the filter that feeds it (the grabber).
-  CComPtr<IPin> sinkInput;
-  CComPtr<IPin> feedingOutput;
   CComPtr<IBaseFilter> upstream;
-  HRESULT hr =
-      getNextFilter(renderer->getInterface(), PINDIR_INPUT, &sinkInput, &feedingOutput, &upstream);
+  HRESULT hr = detachNeighbour(renderer->getInterface(), PINDIR_INPUT, false, upstream);
   if (FAILED(hr)) return hr;
-  if (FAILED(hr = graph->Disconnect(sinkInput))) return hr;
-  if (FAILED(hr = graph->Disconnect(feedingOutput))) return hr;
 
   // Let DirectShow build what it needs to show the stream behind the grabber.
-  std::unique_ptr<VideoSink> display;
-  try {
-    display.reset(new VideoSink());
-  } catch (const HRException& e) {
-    return statusOf(e);
-  }
-  if (FAILED(hr = addToGraph(display.get()))) return hr;
+  // A display that cannot be created leaves as FilterCreationException.
+  VideoSink display;
+  if (FAILED(hr = addToGraph(&display))) return hr;
   {
     CComPtr<IEnumPins> pins;
-    if (FAILED(hr = display->getInterface()->EnumPins(&pins))) return hr;
+    if (FAILED(hr = display.getInterface()->EnumPins(&pins))) return hr;
     CComPtr<IPin> first;
     if (!pins || pins->Next(1, &first, nullptr) != S_OK) return E_FAIL;
   }
-  hr = builder->RenderStream(nullptr, nullptr, upstream, nullptr, display->getInterface());
+  hr = builder->RenderStream(nullptr, nullptr, upstream, nullptr, display.getInterface());
   if (FAILED(hr)) return hr;
 
   // The last filter of the inserted chain, and the display taken away again.
-  CComPtr<IPin> displayInput;
-  CComPtr<IPin> chainOutput;
   CComPtr<IBaseFilter> chainLast;
-  hr =
-      getNextFilter(display->getInterface(), PINDIR_INPUT, &displayInput, &chainOutput, &chainLast);
-  if (FAILED(hr)) return hr;
-  if (FAILED(hr = graph->Disconnect(displayInput))) return hr;
-  if (FAILED(hr = graph->Disconnect(chainOutput))) return hr;
-  if (FAILED(hr = removeFromGraph(display.get()))) return hr;
-
-  // The first filter of the chain, cut off the grabber's output.
-  CComPtr<IPin> upstreamOutput;
-  CComPtr<IPin> chainInput;
+  if (FAILED(hr = detachNeighbour(display.getInterface(), PINDIR_INPUT, false, chainLast)))
+    return hr;
+  if (FAILED(hr = removeFromGraph(&display))) return hr;
+  // The first filter of the chain, cut off the grabber's output; then the
+  // source side, cut off the grabber's input.
   CComPtr<IBaseFilter> chainFirst;
-  hr = getNextFilter(upstream, PINDIR_OUTPUT, &upstreamOutput, &chainInput, &chainFirst);
-  if (FAILED(hr)) return hr;
-  if (FAILED(hr = graph->Disconnect(upstreamOutput))) return hr;
-  if (FAILED(hr = graph->Disconnect(chainInput))) return hr;
-
-  // The source side, cut off the grabber's input.
-  CComPtr<IPin> upstreamInput;
-  CComPtr<IPin> sourceOutput;
+  if (FAILED(hr = detachNeighbour(upstream, PINDIR_OUTPUT, false, chainFirst))) return hr;
   CComPtr<IBaseFilter> source;
-  hr = getNextFilter(upstream, PINDIR_INPUT, &upstreamInput, &sourceOutput, &source);
-  if (FAILED(hr)) return hr;
-  if (FAILED(hr = graph->Disconnect(sourceOutput))) return hr;
-  if (FAILED(hr = graph->Disconnect(upstreamInput))) return hr;
+  if (FAILED(hr = detachNeighbour(upstream, PINDIR_INPUT, true, source))) return hr;
 
   // Source, chain, grabber, sink.
-  hr = builder->RenderStream(nullptr, &MEDIATYPE_Video, source, nullptr, chainFirst);
-  if (FAILED(hr)) return hr;
-  hr = builder->RenderStream(nullptr, &MEDIATYPE_Video, chainLast, nullptr, upstream);
-  if (FAILED(hr)) return hr;
-  hr =
-      builder->RenderStream(nullptr, &MEDIATYPE_Video, upstream, nullptr, renderer->getInterface());
-  if (FAILED(hr)) return hr;
+  const std::pair<IBaseFilter*, IBaseFilter*> links[] = {
+      {source, chainFirst}, {chainLast, upstream}, {upstream, renderer->getInterface()}};
+  for (const auto& link : links) {
+    hr = builder->RenderStream(nullptr, &MEDIATYPE_Video, link.first, nullptr, link.second);
+    if (FAILED(hr)) return hr;
+  }
   return S_OK;
+}
+
+HRESULT VideoCaptureGraph::detachNeighbour(IBaseFilter* from, PIN_DIRECTION direction,
+                                           bool neighbourPinFirst,
+                                           CComPtr<IBaseFilter>& neighbour) {
+  CComPtr<IPin> ownPin;
+  CComPtr<IPin> neighbourPin;
+  HRESULT hr = getNextFilter(from, direction, &ownPin, &neighbourPin, &neighbour);
+  if (FAILED(hr)) return hr;
+  CComPtr<IGraphBuilder> graph = getGraphBuilder();
+  if (!graph) return E_UNEXPECTED;
+  IPin* first = neighbourPinFirst ? neighbourPin : ownPin;
+  IPin* second = neighbourPinFirst ? ownPin : neighbourPin;
+  if (FAILED(hr = graph->Disconnect(first))) return hr;
+  return graph->Disconnect(second);
 }
 
 void VideoCaptureGraph::unrenderMediaSection() {
@@ -343,14 +327,38 @@ void VideoCaptureGraph::resetMediaSection() {
   deviceLost = false;
 }
 
+void VideoCaptureGraph::initProperties() {
+  if (!filter) return;
+  const CComPtr<IBaseFilter>& device = filter->getInterface();
+  CComPtr<IPin> capturePin;
+  CComPtr<ICaptureGraphBuilder2> builder = getGraphBuilder2();
+  if (!builder || FAILED(builder->FindPin(device, PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE,
+                                          &MEDIATYPE_Video, FALSE, 0, &capturePin)))
+    capturePin = nullptr;
+  for (auto& property : properties::createDeviceProperties(device, capturePin))
+    addProperty(property.release());
+}
+
+void VideoCaptureGraph::addProperty(BaseProperty* property) {
+  if (!property) return;
+  BaseProperty* dependent = property->getDependentProperty();
+  if (!property->isSupported()) {
+    // A companion is not owned by its property: it goes with it here.
+    delete dependent;
+    delete property;
+    return;
+  }
+  addDirectXProperty(property);
+  if (dependent) addDirectXProperty(dependent);
+}
+
 bool VideoCaptureGraph::isDeviceLost() {
   if (deviceLost) return true;
   if (!isRendered()) return false;
   CComPtr<IGraphBuilder> graph = getGraphBuilder();
   if (!graph) return false;
   CComPtr<IMediaEvent> events;
-  if (FAILED(graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events))) || !events)
-    return false;
+  if (FAILED(graph.QueryInterface(&events)) || !events) return false;
   for (int i = 0; i < kEventsPerPoll; ++i) {
     long code = 0;
     LONG_PTR param1 = 0;

@@ -1,7 +1,7 @@
 #include <kivo/mediatype.h>
 #include <kivo/video_subtype.h>
 
-#include "capture/fourcc.h"
+#include "foundation/fourcc.h"
 
 #include <cstring>
 #include <iterator>

@@ -1,37 +1,22 @@
+// The file graph's life cycle: the callbacks and their grabber chains, the
+// media-section hooks and the connection of the source to the grabbers. The
+// codec diagnosis and the position model live in files of their own.
+
 #include <kivo/file_capture_graph.h>
 
-#include <kivo/duration_unsupported_exception.h>
 #include <kivo/dx_media_info.h>
 #include <kivo/filter.h>
 #include <kivo/position_unsupported_exception.h>
 #include <kivo/util.h>
-#include <kivo/video_subtype.h>
 
 #include "file/avi_header.h"
 #include "file/sample_grabber_chain.h"
-#include "file/scoped_time_format.h"
 
 namespace kivo {
 
 const std::string FileCaptureGraph::sourceFilterName = "File Source Filter";
 const std::wstring FileCaptureGraph::wideSourceFilterName = L"File Source Filter";
 const std::string FileCaptureGraph::unknownCodec = "Unknown Codec";
-
-namespace {
-
-const char* const kAviSplitterName = "KVO Avi Splitter";
-
-// More output pins than an AVI splitter offers for the streams of a file.
-const int kMaxSplitterOutputs = 16;
-
-
-// Subtypes of the MPEG-2 streams whose decoder is named "MPEG-2".
-bool isMpeg2Stream(const GUID& subtype) {
-  return subtype == MEDIASUBTYPE_MPEG2_PROGRAM || subtype == MEDIASUBTYPE_MPEG2_TRANSPORT ||
-         subtype == MEDIASUBTYPE_MPEG2_TRANSPORT_STRIDE || subtype == MEDIASUBTYPE_MPEG2_VIDEO;
-}
-
-}  // namespace
 
 FileCaptureGraph::FileCaptureGraph(const std::wstring& fileName)
     : fileName(fileName),
@@ -47,7 +32,7 @@ FileCaptureGraph::~FileCaptureGraph() {
     deconstruct();
   } catch (...) {
     // The position could not be saved: nothing to keep for a graph that is
-    // going away.
+    // going away. The teardown itself has completed.
   }
   delete audioChain;
   delete videoChain;
@@ -61,7 +46,8 @@ void FileCaptureGraph::unrenderForNewChain() {
   try {
     deconstruct();
   } catch (const PositionUnsupportedException&) {
-    // The graph is stopped; only the saved position is lost.
+    // The teardown has completed all the same: only the saved position is
+    // lost, and the next render reads on from the one saved before.
   }
 }
 
@@ -75,8 +61,7 @@ void FileCaptureGraph::setVideoCallback(IMediaCB* callback, VideoFrameFormat for
 void FileCaptureGraph::setAudioCallback(IMediaCB* callback, AudioSampleFormat format) {
   unrenderForNewChain();
   SampleGrabberChain* replaced = audioChain;
-  audioChain =
-      createSampleGrabberChain(callback, MEDIATYPE_Audio, audioSampleFormatToGUID(format));
+  audioChain = createSampleGrabberChain(callback, MEDIATYPE_Audio, audioSampleFormatToGUID(format));
   delete replaced;
 }
 
@@ -177,10 +162,11 @@ long FileCaptureGraph::initSource() {
   CComPtr<IGraphBuilder> graph = getGraphBuilder();
   if (!graph) return E_UNEXPECTED;
   CComPtr<IBaseFilter> filter;
-  const HRESULT hr = graph->AddSourceFilter(fileName.c_str(), wideSourceFilterName.c_str(), &filter);
+  const HRESULT hr =
+      graph->AddSourceFilter(fileName.c_str(), wideSourceFilterName.c_str(), &filter);
   if (SUCCEEDED(hr)) {
-    Filter* opened = new Filter(sourceFilterName.c_str(), filter, CComPtr<IMoniker>(),
-                                CComPtr<IBindCtx>());
+    Filter* opened =
+        new Filter(sourceFilterName.c_str(), filter, CComPtr<IMoniker>(), CComPtr<IBindCtx>());
     delete source;
     source = opened;
   }
@@ -210,10 +196,10 @@ long FileCaptureGraph::renderMediaSection() {
   if (FAILED(hr)) return hr;
 
   CComPtr<IGraphBuilder> graph = getGraphBuilder();
-  hr = graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&mediaSeeking));
+  hr = graph.QueryInterface(&mediaSeeking);
   if (FAILED(hr)) return hr;
   CComPtr<IMediaFilter> mediaFilter;
-  hr = graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&mediaFilter));
+  hr = graph.QueryInterface(&mediaFilter);
   if (FAILED(hr)) return hr;
   // Without a reference clock the file is read as fast as it is decoded.
   hr = mediaFilter->SetSyncSource(nullptr);
@@ -231,12 +217,13 @@ long FileCaptureGraph::renderMediaSection() {
 }
 
 void FileCaptureGraph::unrenderMediaSection() {
-  if (mediaSeeking) {
-    // Kept for the next render, so that a reset graph reads on from here.
-    resumePosition = util::referenceTimeToSeconds(getPosition(TIME_FORMAT_MEDIA_TIME));
-  }
+  // The position is kept for the next render, so that a reset graph reads on
+  // from here. It is worth keeping, not worth a half-torn graph: the filters
+  // go whether it could be read or not.
+  const bool positionSaved = !mediaSeeking || saveResumePosition();
   mediaSeeking.Release();
   if (source) nukeDownstream(source->getInterface());
+  if (!positionSaved) throw PositionUnsupportedException();
 }
 
 void FileCaptureGraph::resetMediaSection() {}
@@ -301,193 +288,10 @@ bool FileCaptureGraph::hasMatchingMajorType(CComPtr<IEnumMediaTypes>& types,
                                             const GUID& majorType) {
   if (FAILED(types->Reset())) return false;
   for (;;) {
-    AM_MEDIA_TYPE* type = nullptr;
+    MediaTypePtr type;
     if (types->Next(1, &type, nullptr) != S_OK) return false;
-    const bool matches = type && type->majortype == majorType;
-    DeleteMediaType(type);
-    if (matches) return true;
+    if (type && type->majortype == majorType) return true;
   }
-}
-
-GUID FileCaptureGraph::getMediaSubTypeFromMajorType(CComPtr<IEnumMediaTypes>& types,
-                                                    const GUID& majorType) const {
-  if (FAILED(types->Reset())) return GUID_NULL;
-  AM_MEDIA_TYPE* type = nullptr;
-  while (types->Next(1, &type, nullptr) == S_OK) {
-    const GUID candidate = type && type->majortype == majorType ? type->subtype : GUID_NULL;
-    DeleteMediaType(type);
-    type = nullptr;
-    if (candidate != GUID_NULL) return candidate;
-  }
-  return GUID_NULL;
-}
-
-// --- codec diagnosis ----------------------------------------------------------
-
-std::string FileCaptureGraph::findMissingCodecName() {
-  if (!source || !source->getInterface()) return unknownCodec;
-  CComPtr<IFileSourceFilter> fileSource;
-  if (FAILED(source->getInterface()->QueryInterface(IID_IFileSourceFilter,
-                                                    reinterpret_cast<void**>(&fileSource))))
-    return unknownCodec;
-  LPOLESTR name = nullptr;
-  AM_MEDIA_TYPE type = {};
-  fileSource->GetCurFile(&name, &type);
-  if (!name) {
-    FreeMediaType(type);
-    return unknownCodec;
-  }
-  CoTaskMemFree(name);
-  FreeMediaType(type);
-  if (type.majortype != MEDIATYPE_Stream) return unknownCodec;
-  if (type.subtype == MEDIASUBTYPE_Avi) return findMissingAviCodecName();
-  if (isMpeg2Stream(type.subtype)) return "MPEG-2";
-  return unknownCodec;
-}
-
-std::string FileCaptureGraph::findMissingAviCodecName() {
-  // Split the file without decoding it and read the video stream's
-  // compression from the splitter's output.
-  CComPtr<IBaseFilter> splitter;
-  if (FAILED(CoCreateInstance(CLSID_AviSplitter, nullptr, CLSCTX_ALL, IID_IBaseFilter,
-                              reinterpret_cast<void**>(&splitter))))
-    return unknownCodec;
-  Filter wrapper(kAviSplitterName, splitter, CComPtr<IMoniker>(), CComPtr<IBindCtx>());
-  if (FAILED(addToGraph(&wrapper))) return unknownCodec;
-  CComPtr<ICaptureGraphBuilder2> builder = getGraphBuilder2();
-  if (!builder ||
-      FAILED(builder->RenderStream(nullptr, nullptr, source->getInterface(), nullptr, splitter)))
-    return unknownCodec;
-  GUID subtype = findSplitterVideoSubtype(builder, splitter);
-  if (subtype == GUID_NULL) subtype = videoSubtypeFromFileHeader();
-  if (subtype == GUID_NULL) return unknownCodec;
-  return VideoSubtype(nullptr, subtype, 480).getName();
-}
-
-GUID FileCaptureGraph::findSplitterVideoSubtype(ICaptureGraphBuilder2* builder,
-                                                IBaseFilter* splitter) {
-  CComPtr<IPin> pin;
-  if (SUCCEEDED(builder->FindPin(splitter, PINDIR_OUTPUT, nullptr, &MEDIATYPE_Video, FALSE, 0,
-                                 &pin)))
-    return videoSubtypeOfPin(pin);
-  // Builders that match a pin's type only on connected pins find nothing
-  // by type here: the splitter's outputs are then asked one by one.
-  for (int index = 0; index < kMaxSplitterOutputs; ++index) {
-    CComPtr<IPin> output;
-    if (FAILED(builder->FindPin(splitter, PINDIR_OUTPUT, nullptr, nullptr, FALSE, index,
-                                &output)))
-      break;
-    const GUID subtype = videoSubtypeOfPin(output);
-    if (subtype != GUID_NULL) return subtype;
-  }
-  return GUID_NULL;
-}
-
-GUID FileCaptureGraph::videoSubtypeFromFileHeader() const {
-  // Some splitters list no type on their outputs until they are connected;
-  // the file's own header names the compression as well.
-  const DWORD compression = readAviVideoCompression(fileName);
-  if (compression == 0 || compression == BI_RGB || compression == BI_BITFIELDS) return GUID_NULL;
-  GUID subtype = MEDIASUBTYPE_YUY2;  // the FOURCC form, with the code replaced
-  subtype.Data1 = compression;
-  return subtype;
-}
-
-GUID FileCaptureGraph::videoSubtypeOfPin(IPin* pin) {
-  if (!pin) return GUID_NULL;
-  CComPtr<IEnumMediaTypes> types;
-  if (SUCCEEDED(pin->EnumMediaTypes(&types)) && types) {
-    const GUID subtype = getMediaSubTypeFromMajorType(types, MEDIATYPE_Video);
-    if (subtype != GUID_NULL) return subtype;
-  }
-  return videoSubtypeByConnecting(pin);
-}
-
-GUID FileCaptureGraph::videoSubtypeByConnecting(IPin* pin) {
-  // A splitter that cannot list its output types still connects: a sample
-  // grabber that takes any video reveals the type the stream carries.
-  CComPtr<IGraphBuilder> graph = getGraphBuilder();
-  CComPtr<IBaseFilter> probe;
-  CComPtr<ISampleGrabber> grabber;
-  if (!graph ||
-      FAILED(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_ALL, IID_IBaseFilter,
-                              reinterpret_cast<void**>(&probe))) ||
-      FAILED(probe.QueryInterface(&grabber)))
-    return GUID_NULL;
-  CMediaType anyVideo(&MEDIATYPE_Video);
-  if (FAILED(grabber->SetMediaType(&anyVideo)) ||
-      FAILED(graph->AddFilter(probe, L"KIVO Codec Probe")))
-    return GUID_NULL;
-  GUID subtype = GUID_NULL;
-  CComPtr<IEnumPins> pins;
-  CComPtr<IPin> input;
-  if (SUCCEEDED(probe->EnumPins(&pins)) && pins && pins->Next(1, &input, nullptr) == S_OK &&
-      SUCCEEDED(graph->ConnectDirect(pin, input, nullptr))) {
-    CMediaType connected;
-    if (SUCCEEDED(pin->ConnectionMediaType(&connected)) &&
-        connected.majortype == MEDIATYPE_Video)
-      subtype = connected.subtype;
-  }
-  graph->RemoveFilter(probe);
-  return subtype;
-}
-
-// --- position and duration ----------------------------------------------------
-
-long long FileCaptureGraph::getDuration(const GUID& format) {
-  TScopedTimeFormat<DurationUnsupportedException> scope(mediaSeeking, format);
-  LONGLONG duration = 0;
-  if (FAILED(mediaSeeking->GetDuration(&duration))) throw DurationUnsupportedException();
-  return duration;
-}
-
-long long FileCaptureGraph::getPosition(const GUID& format) {
-  TScopedTimeFormat<PositionUnsupportedException> scope(mediaSeeking, format);
-  LONGLONG position = 0;
-  if (FAILED(mediaSeeking->GetCurrentPosition(&position))) throw PositionUnsupportedException();
-  return position;
-}
-
-void FileCaptureGraph::setPosition(long long position, const GUID& format) {
-  TScopedTimeFormat<PositionUnsupportedException> scope(mediaSeeking, format);
-  LONGLONG current = position;
-  if (FAILED(mediaSeeking->SetPositions(&current, AM_SEEKING_AbsolutePositioning, nullptr,
-                                        AM_SEEKING_NoPositioning)))
-    throw PositionUnsupportedException();
-}
-
-long long FileCaptureGraph::getDurationInFrames() { return getDuration(TIME_FORMAT_FRAME); }
-
-long long FileCaptureGraph::getDurationInSamples() { return getDuration(TIME_FORMAT_SAMPLE); }
-
-double FileCaptureGraph::getDurationInSeconds() {
-  return util::referenceTimeToSeconds(getDuration(TIME_FORMAT_MEDIA_TIME));
-}
-
-long long FileCaptureGraph::getPositionInFrames() { return getPosition(TIME_FORMAT_FRAME); }
-
-double FileCaptureGraph::getPositionInSeconds() {
-  return util::referenceTimeToSeconds(getPosition(TIME_FORMAT_MEDIA_TIME));
-}
-
-void FileCaptureGraph::setPositionInFrames(long long frame) {
-  setPosition(frame, TIME_FORMAT_FRAME);
-}
-
-void FileCaptureGraph::setPositionInSeconds(double seconds) {
-  setPosition(util::secondsToReferenceTime(seconds), TIME_FORMAT_MEDIA_TIME);
-}
-
-bool FileCaptureGraph::isStreamFinished() {
-  if (!isRunning()) return false;
-  CComPtr<IGraphBuilder> graph = getGraphBuilder();
-  if (!graph) return false;
-  CComPtr<IMediaEvent> events;
-  if (FAILED(graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events))))
-    return false;
-  long code = 0;
-  const HRESULT hr = events->WaitForCompletion(1, &code);
-  return hr == VFW_E_WRONG_STATE || (SUCCEEDED(hr) && code == EC_COMPLETE);
 }
 
 }  // namespace kivo

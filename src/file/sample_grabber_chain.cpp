@@ -49,6 +49,10 @@ void SampleGrabberChain::uninit() {
   connectedMediaInfo = nullptr;
   delete nullSink;
   nullSink = nullptr;
+  // Whoever else still holds the grabber (a tool inspecting the graph
+  // through the Running Object Table) must not reach a callback the host
+  // may destroy from now on.
+  if (grabber) grabber->configureCallback(nullptr);
   delete grabber;
   grabber = nullptr;
 }

@@ -34,6 +34,22 @@ void stopEveryFilter(const CComPtr<IGraphBuilder>& graph) {
   }
 }
 
+// Runs `work`; when it throws, runs `undo` before the exception goes on.
+// Whatever `undo` throws itself is dropped: the first exception is the one
+// the caller needs to hear.
+template <class Work, class Undo>
+auto undoingOnThrow(Work work, Undo undo) -> decltype(work()) {
+  try {
+    return work();
+  } catch (...) {
+    try {
+      undo();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
 }  // namespace
 
 CaptureGraph::CaptureGraph()
@@ -53,7 +69,7 @@ HRESULT CaptureGraph::render(bool registerGraph) {
   if (rendered) return S_OK;
   HRESULT hr = createFoundation();
   if (FAILED(hr)) return hr;
-  hr = renderMediaSection();
+  hr = undoingOnThrow([this] { return renderMediaSection(); }, [this] { unrender(); });
   if (FAILED(hr)) {
     unrender();
     return hr;
@@ -72,30 +88,18 @@ HRESULT CaptureGraph::render(bool registerGraph) {
 HRESULT CaptureGraph::preStart(bool) { return S_OK; }
 
 void CaptureGraph::deconstruct() {
-  if (running) {
-    if (!graphBuilder) {
-      // A stop that failed during an earlier teardown left the flag behind
-      // with no graph objects: nothing is left that could run.
-      running = false;
-    } else if (SUCCEEDED(stopGraph(graphBuilder))) {
-      running = false;
-    }
-  }
+  if (running && graphBuilder && SUCCEEDED(stopGraph(graphBuilder))) running = false;
   if (rendered) unrender();
+  // Nothing is left that could run (the rendered part is gone, or it never
+  // was there), whatever Stop answered.
+  running = false;
 }
 
 HRESULT CaptureGraph::createFoundation() {
   if (foundationBuilt) return S_OK;
-  graphBuilder.Release();
-  captureGraphBuilder.Release();
-  HRESULT hr = replaceable::createObject(CLSID_FilterGraph, IID_PPV_ARGS(&graphBuilder));
-  if (SUCCEEDED(hr) && !graphBuilder) hr = E_NOINTERFACE;
-  if (SUCCEEDED(hr)) {
-    hr = replaceable::createObject(CLSID_CaptureGraphBuilder2, IID_PPV_ARGS(&captureGraphBuilder));
-    if (SUCCEEDED(hr) && !captureGraphBuilder) hr = E_NOINTERFACE;
-  }
-  if (SUCCEEDED(hr)) hr = captureGraphBuilder->SetFiltergraph(graphBuilder);
-  if (SUCCEEDED(hr)) hr = initMediaSection();
+  HRESULT hr = createGraphObjects();
+  if (SUCCEEDED(hr))
+    hr = undoingOnThrow([this] { return initMediaSection(); }, [this] { destroyFoundation(); });
   if (FAILED(hr)) {
     destroyFoundation();
     return hr;
@@ -104,33 +108,55 @@ HRESULT CaptureGraph::createFoundation() {
   return S_OK;
 }
 
-void CaptureGraph::destroyFoundation() {
-  uninitMediaSection();
-  foundationBuilt = false;
+HRESULT CaptureGraph::createGraphObjects() {
   graphBuilder.Release();
   captureGraphBuilder.Release();
+  HRESULT hr = replaceable::createObject(CLSID_FilterGraph, IID_PPV_ARGS(&graphBuilder));
+  if (SUCCEEDED(hr) && !graphBuilder) hr = E_NOINTERFACE;
+  if (FAILED(hr)) return hr;
+  hr = replaceable::createObject(CLSID_CaptureGraphBuilder2, IID_PPV_ARGS(&captureGraphBuilder));
+  if (SUCCEEDED(hr) && !captureGraphBuilder) hr = E_NOINTERFACE;
+  if (FAILED(hr)) return hr;
+  return captureGraphBuilder->SetFiltergraph(graphBuilder);
+}
+
+void CaptureGraph::destroyFoundation() {
+  auto releaseGraphObjects = [this] {
+    foundationBuilt = false;
+    graphBuilder.Release();
+    captureGraphBuilder.Release();
+  };
+  undoingOnThrow([this] { uninitMediaSection(); }, releaseGraphObjects);
+  releaseGraphObjects();
 }
 
 HRESULT CaptureGraph::unrender() {
   if (running && graphBuilder && SUCCEEDED(stopGraph(graphBuilder))) running = false;
   delete registration;
   registration = nullptr;
-  unrenderMediaSection();
+  undoingOnThrow([this] { unrenderMediaSection(); }, [this] { finishUnrender(); });
+  finishUnrender();
+  return S_OK;
+}
+
+void CaptureGraph::finishUnrender() {
   rendered = false;
   if (foundationBuilt) destroyFoundation();
-  return S_OK;
+  // A graph manager that refused to stop goes with its last reference; with
+  // the graph objects released nothing is left that could run.
+  running = false;
 }
 
 HRESULT CaptureGraph::start(bool registerGraph) {
   if (running) return S_OK;
-  const HRESULT hr = preStart(registerGraph);
+  const HRESULT hr = undoingOnThrow([this, registerGraph] { return preStart(registerGraph); },
+                                    [this] { deconstruct(); });
   if (FAILED(hr)) return hr;
   return startWithoutRendering();
 }
 
 HRESULT CaptureGraph::stop() {
   if (!running) return S_OK;
-  if (!graphBuilder) return VFW_E_WRONG_STATE;
   const HRESULT hr = stopGraph(graphBuilder);
   if (FAILED(hr)) return hr;
   running = false;
@@ -138,7 +164,7 @@ HRESULT CaptureGraph::stop() {
 }
 
 void CaptureGraph::reset() {
-  resetGraph();
+  undoingOnThrow([this] { resetGraph(); }, [this] { resetMediaSection(); });
   resetMediaSection();
 }
 
@@ -272,7 +298,7 @@ CComPtr<ICaptureGraphBuilder2> CaptureGraph::getGraphBuilder2() const {
 }
 
 void CaptureGraph::resetGraph() {
-  deconstruct();
+  undoingOnThrow([this] { deconstruct(); }, [this] { resetProperties(); });
   resetProperties();
 }
 

@@ -9,7 +9,7 @@
 #include <kivo/video_capture_graph.h>
 #include <kivo/video_caps.h>
 
-#include "capture/fourcc.h"
+#include "foundation/fourcc.h"
 #include "support/com_fake.h"
 #include "support/fake_graph_objects.h"
 #include "support/mocks/iamstreamconfig.h"

@@ -3,7 +3,7 @@
 
 #include <kivo/video_subtype.h>
 
-#include "capture/fourcc.h"
+#include "foundation/fourcc.h"
 
 #include <gtest/gtest.h>
 

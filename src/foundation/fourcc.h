@@ -7,17 +7,22 @@
 
 namespace kivo {
 
-// The media subtype of a FOURCC code: {XXXXXXXX-0000-0010-8000-00AA00389B71}
-// with the four characters read as a little-endian number (first character
-// in the lowest byte). Usable in constant tables.
-constexpr GUID fourccSubtype(const char (&code)[5]) {
-  return GUID{static_cast<unsigned long>(
-                  static_cast<std::uint8_t>(code[0]) | static_cast<std::uint8_t>(code[1]) << 8 |
-                  static_cast<std::uint8_t>(code[2]) << 16 |
-                  static_cast<std::uint32_t>(static_cast<std::uint8_t>(code[3])) << 24),
+// The media subtype of a FOURCC code: {XXXXXXXX-0000-0010-8000-00AA00389B71},
+// the code as the little-endian number a bitmap header's biCompression holds.
+constexpr GUID fourccSubtype(std::uint32_t code) {
+  return GUID{static_cast<unsigned long>(code),
               0x0000,
               0x0010,
               {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+}
+
+// The same from the code's four characters (first character in the lowest
+// byte). Usable in constant tables.
+constexpr GUID fourccSubtype(const char (&code)[5]) {
+  return fourccSubtype(static_cast<std::uint8_t>(code[0]) |
+                       static_cast<std::uint8_t>(code[1]) << 8 |
+                       static_cast<std::uint8_t>(code[2]) << 16 |
+                       static_cast<std::uint32_t>(static_cast<std::uint8_t>(code[3])) << 24);
 }
 
 // The FOURCC subtype whose code is zero; devices report it for plain RGB.
