@@ -1,6 +1,6 @@
 // kivo-probe's command line, and the samples a streaming thread hands over.
 
-#include "core/args.h"
+#include "core/command_line.h"
 #include "core/sample_queue.h"
 
 #include <gtest/gtest.h>
@@ -30,11 +30,11 @@ TEST(CommandLine, ParsesOptionsAndRefusesAWrongLineWithAReason) {
       parseCommandLine({"capture", "0", "--frames", "2", "--seconds", "1"}, &refused, &error));
   EXPECT_NE(std::string::npos, error.find("together")) << error;
   long long integer = 0;
-  EXPECT_TRUE(parseInteger("-9223372036854775808", &integer));
+  EXPECT_TRUE(tools::parseInteger("-9223372036854775808", &integer));
   for (const char* bad : {"", " 5", "1.5", "0x", "99999999999999999999"})
-    EXPECT_FALSE(parseInteger(bad, &integer)) << bad;
+    EXPECT_FALSE(tools::parseInteger(bad, &integer)) << bad;
   double number = 0;
-  EXPECT_FALSE(parseNumber("1e999", &number));
+  EXPECT_FALSE(tools::parseNumber("1e999", &number));
   EXPECT_EQ(-1, matchName({"Cam", "CAM"}, "cam"));
   EXPECT_EQ(1, matchName({"Cam", "CAM"}, "CAM"));
 }

@@ -1,5 +1,6 @@
 // kivo-probe's output: frame conversion, BMP and WAV files.
 
+#include "common/utf8.h"
 #include "core/bmp.h"
 #include "core/files.h"
 #include "core/image.h"
@@ -70,7 +71,7 @@ TEST(Bmp, BottomUpPaddedRows) {
 std::string tempPath(const char* name) {
   wchar_t folder[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, folder);
-  return joinPath(narrow(folder), name);
+  return joinPath(tools::narrow(folder), name);
 }
 
 // Three bytes of 8-bit stereo data: finish pads them to four and patches the sizes.
@@ -91,11 +92,11 @@ TEST(WavWriter, WritesTheRiffLayoutPatchesTheSizesAndPadsOddData) {
   ASSERT_TRUE(writer.append(data + 2, 1, &error));
   ASSERT_TRUE(writer.finish(&error)) << error;
   std::vector<uint8_t> bytes(64);
-  std::FILE* file = _wfopen(widen(path).c_str(), L"rb");
+  std::FILE* file = _wfopen(tools::widen(path).c_str(), L"rb");
   ASSERT_NE(nullptr, file);
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
   std::fclose(file);
-  DeleteFileW(widen(path).c_str());
+  DeleteFileW(tools::widen(path).c_str());
   const std::vector<uint8_t> expected = {
       'R',  'I',  'F', 'F', 40,   0,    0,    0,   'W', 'A', 'V', 'E',  // 36 + 4 padded data bytes
       'f',  'm',  't', ' ', 16,   0,    0,    0,   1,   0,   2,   0,    // PCM, stereo

@@ -1,6 +1,7 @@
 // The file command: reads the frames and audio of a media file through a
 // FileCaptureGraph.
 
+#include "common/utf8.h"
 #include "core/files.h"
 #include "core/hresult_text.h"
 #include "core/wav.h"
@@ -114,7 +115,7 @@ int runFile(const Invocation& invocation) {
   CallbackHolder videoCallback(new SampleCollector(videoState));
   CallbackHolder audioCallback;
 
-  FileCaptureGraph graph(widen(path));
+  FileCaptureGraph graph(tools::widen(path));
   GraphReset resetAtEnd{graph};
   QueueCloser closeVideo{*videoState};
   QueueCloser closeAudio{*audioState};
