@@ -28,7 +28,6 @@ class OutputFile {
   bool writeAt(uint64_t offset, const void* data, size_t size, std::string* error);
   bool close(std::string* error);
   bool isOpen() const { return file_ != nullptr; }
-  const std::string& path() const { return path_; }
 
  private:
   std::FILE* file_ = nullptr;
