@@ -1,21 +1,13 @@
 #include "core/wav.h"
 
+#include "core/little_endian.h"
+
 namespace kivo::probe {
 
 namespace {
 
 // The largest data chunk that keeps the RIFF size within 32 bits.
 const uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36 - 1;
-
-void put16(std::vector<uint8_t>& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t value) {
-  put16(out, value & 0xFFFF);
-  put16(out, value >> 16);
-}
 
 void putTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
 
