@@ -12,8 +12,8 @@ namespace kivo::tools {
 
 namespace {
 
-const OptionSpec* findOption(const std::vector<OptionSpec>& specs, const std::string& name) {
-  for (const OptionSpec& option : specs) {
+const Option* findOption(const std::vector<Option>& options, const std::string& name) {
+  for (const Option& option : options) {
     if (name == option.name) return &option;
   }
   return nullptr;
@@ -26,7 +26,7 @@ bool isChoice(const char* choices, const std::string& value) {
 
 // What a value of this kind must be, for the message that refuses one; null
 // when `value` is one.
-const char* expectedValue(const OptionSpec& option, const std::string& value) {
+const char* expectedValue(const Option& option, const std::string& value) {
   long long integer = 0;
   double number = 0;
   switch (option.kind) {
@@ -50,7 +50,7 @@ const char* expectedValue(const OptionSpec& option, const std::string& value) {
   return nullptr;
 }
 
-bool validateValue(const OptionSpec& option, const std::string& value, std::string* error) {
+bool validateValue(const Option& option, const std::string& value, std::string* error) {
   const char* expected = expectedValue(option, value);
   if (!expected) return true;
   *error = std::string(option.name) + " takes " + expected;
@@ -67,14 +67,14 @@ bool looksLikeOption(const std::string& arg) {
 
 // Reads the option at args[*next] ("--name", "--name=value") and its value,
 // moving *next past what it took.
-bool readOption(const std::vector<OptionSpec>& specs, const std::vector<std::string>& args,
+bool readOption(const std::vector<Option>& options, const std::vector<std::string>& args,
                 size_t* next, ParsedOptions* parsed, std::string* error) {
   const std::string& arg = args[*next];
   const size_t equals = arg.find('=');
   const bool hasInlineValue = equals != std::string::npos;
   const std::string name = arg.substr(0, equals);
   std::string value = hasInlineValue ? arg.substr(equals + 1) : std::string();
-  const OptionSpec* option = findOption(specs, name);
+  const Option* option = findOption(options, name);
   if (!option) {
     *error = "unknown option \"" + name + "\"";
     return false;
@@ -99,11 +99,11 @@ bool readOption(const std::vector<OptionSpec>& specs, const std::vector<std::str
   return true;
 }
 
-std::string usageText(const char* program, const std::vector<OptionSpec>& specs) {
+std::string usageText(const char* program, const std::vector<Option>& options) {
   const std::string lead = std::string("usage: ") + program;
   std::string text = lead;
   size_t column = lead.size();
-  for (const OptionSpec& option : specs) {
+  for (const Option& option : options) {
     std::string piece = option.name;
     if (option.valueName) piece += std::string(" ") + option.valueName;
     if (!option.required) piece = "[" + piece + "]";
@@ -136,7 +136,7 @@ double ParsedOptions::number(const std::string& option, double otherwise) const 
   return value;
 }
 
-bool parseOptions(const std::vector<OptionSpec>& specs, const std::vector<std::string>& args,
+bool parseOptions(const std::vector<Option>& options, const std::vector<std::string>& args,
                   size_t first, ParsedOptions* parsed, std::string* error) {
   bool onlyArguments = false;
   for (size_t next = first; next < args.size(); ++next) {
@@ -147,11 +147,11 @@ bool parseOptions(const std::vector<OptionSpec>& specs, const std::vector<std::s
       onlyArguments = true;
     } else if (arg == "--help" || arg == "-h") {
       parsed->help = true;
-    } else if (!readOption(specs, args, &next, parsed, error)) {
+    } else if (!readOption(options, args, &next, parsed, error)) {
       return false;
     }
   }
-  for (const OptionSpec& option : specs) {
+  for (const Option& option : options) {
     if (option.required && !parsed->help && !parsed->has(option.name)) {
       *error = std::string(option.name) + " is required";
       return false;
@@ -166,19 +166,19 @@ std::vector<std::string> utf8Arguments(int argc, wchar_t** argv) {
   return args;
 }
 
-bool parseProgramOptions(const char* program, const std::vector<OptionSpec>& specs, int argc,
+bool parseProgramOptions(const char* program, const std::vector<Option>& options, int argc,
                          wchar_t** argv, ParsedOptions* parsed) {
   std::string error;
-  if (parseOptions(specs, utf8Arguments(argc, argv), 0, parsed, &error) && !parsed->help &&
+  if (parseOptions(options, utf8Arguments(argc, argv), 0, parsed, &error) && !parsed->help &&
       parsed->arguments.empty()) {
     return true;
   }
-  printUsage(program, specs);
+  printUsage(program, options);
   return false;
 }
 
-void printUsage(const char* program, const std::vector<OptionSpec>& specs) {
-  std::fputs(usageText(program, specs).c_str(), stderr);
+void printUsage(const char* program, const std::vector<Option>& options) {
+  std::fputs(usageText(program, options).c_str(), stderr);
 }
 
 bool parseInteger(const std::string& text, long long* value) {

@@ -21,7 +21,7 @@ enum class ValueKind {
   Choice,              // one of `choices`, separated by '|'
 };
 
-struct OptionSpec {
+struct Option {
   const char* name;  // with its dashes: "--frames"
   ValueKind kind;
   const char* valueName = nullptr;  // "N", "DIR"; null for flags
@@ -48,7 +48,7 @@ struct ParsedOptions {
 // so is a lone "-" or a negative number. Unknown options, missing or
 // malformed values, an option given twice and, unless help is asked for, a
 // missing required option are refused with a message in `error`.
-bool parseOptions(const std::vector<OptionSpec>& specs, const std::vector<std::string>& args,
+bool parseOptions(const std::vector<Option>& options, const std::vector<std::string>& args,
                   size_t first, ParsedOptions* parsed, std::string* error);
 
 // The arguments after the program's name, as wmain receives them, in UTF-8.
@@ -57,11 +57,11 @@ std::vector<std::string> utf8Arguments(int argc, wchar_t** argv);
 // For a program that takes options only (kivo-bench, kivo-soak): parses its
 // arguments; a wrong command line, any argument that is no option, and
 // --help print the usage on standard error and give false.
-bool parseProgramOptions(const char* program, const std::vector<OptionSpec>& specs, int argc,
+bool parseProgramOptions(const char* program, const std::vector<Option>& options, int argc,
                          wchar_t** argv, ParsedOptions* parsed);
 // "usage: PROGRAM --required VALUE [--option VALUE]...", wrapped at 80
 // columns under the first option, on standard error.
-void printUsage(const char* program, const std::vector<OptionSpec>& specs);
+void printUsage(const char* program, const std::vector<Option>& options);
 
 // Strict number parsing: the whole text must be the number. Integers may be
 // decimal or 0x-prefixed hexadecimal, with a sign.

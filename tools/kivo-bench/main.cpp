@@ -70,7 +70,7 @@ namespace {
 
 // In the order the usage line lists them.
 // clang-format off
-const std::vector<kivo::tools::OptionSpec> kOptions = {
+const std::vector<kivo::tools::Option> kOptions = {
     {"--file", ValueKind::Text, "FILE"},
     {"--device", ValueKind::Text, "NAME"},
     {"--runs", ValueKind::PositiveInteger, "N"},

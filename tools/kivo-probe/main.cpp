@@ -49,7 +49,7 @@ int run(const std::vector<std::string>& args) {
     return kExitUsage;
   }
   if (invocation.help || invocation.command.empty()) {
-    const CommandSpec* command = findCommand(invocation.command);
+    const Command* command = findCommand(invocation.command);
     std::fputs(command ? commandHelp(*command).c_str() : generalHelp().c_str(), stdout);
     // Nothing asked for at all is a usage error; asking for help is not.
     return invocation.help ? kExitOk : kExitUsage;

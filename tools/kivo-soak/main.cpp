@@ -75,7 +75,7 @@ const char kUsbCamera[] = "KIVO Test Camera";
 const char kAnalogCamera[] = "KIVO Test Camera (Analog)";
 
 // In the order the usage line lists them; only --file is required.
-const std::vector<kivo::tools::OptionSpec> kOptions = {
+const std::vector<kivo::tools::Option> kOptions = {
     {"--file", ValueKind::Text, "FILE", nullptr, nullptr, true},
     {"--cycles", ValueKind::PositiveInteger, "N"},
     {"--report-every", ValueKind::Integer, "N"},

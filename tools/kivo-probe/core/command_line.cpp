@@ -7,28 +7,28 @@ namespace kivo::probe {
 
 namespace {
 
-const OptionSpec kRegisterGraph = {"--register-graph", ValueKind::Flag, nullptr, nullptr,
-                                   "register the graph for outside graph inspection tools"};
+const Option kRegisterGraph = {"--register-graph", ValueKind::Flag, nullptr, nullptr,
+                               "register the graph for outside graph inspection tools"};
 
-std::vector<CommandSpec> buildSpecs() {
-  std::vector<CommandSpec> specs;
-  specs.push_back({"devices", "", 0, 0, "list the video capture devices",
-                   "Lists every video capture device with its index, friendly name, device path\n"
-                   "and whether it is a Video for Windows device."});
-  specs.push_back({"formats", "DEVICE", 1, 1, "list a device's formats and frame rates",
-                   "Lists the formats of DEVICE: full name, size range, subtype, colour-space\n"
-                   "category, compressed or not, and the frame rates of each format."});
-  specs.push_back({"properties", "DEVICE", 1, 1, "list a device's properties",
-                   "Lists every property of DEVICE with its kind (range, enumerated, mode), its\n"
-                   "range or named values, default, current value and whether it can be set."});
-  specs.push_back({"set", "DEVICE NAME=VALUE...", 2, -1, "set device properties",
-                   "Sets properties of DEVICE. A VALUE is a number or one of the property's\n"
-                   "named values, for example:  set 0 ExposureMode=manual Exposure=-5\n"
-                   "Each property is read back and printed after it is written."});
-  specs.push_back({"inputs", "DEVICE", 1, 1, "list a device's connector inputs",
-                   "Lists the connector inputs (composite, svideo, tuner...) of DEVICE and the\n"
-                   "one that is selected."});
-  specs.push_back(
+std::vector<Command> buildCommands() {
+  std::vector<Command> all;
+  all.push_back({"devices", "", 0, 0, "list the video capture devices",
+                 "Lists every video capture device with its index, friendly name, device path\n"
+                 "and whether it is a Video for Windows device."});
+  all.push_back({"formats", "DEVICE", 1, 1, "list a device's formats and frame rates",
+                 "Lists the formats of DEVICE: full name, size range, subtype, colour-space\n"
+                 "category, compressed or not, and the frame rates of each format."});
+  all.push_back({"properties", "DEVICE", 1, 1, "list a device's properties",
+                 "Lists every property of DEVICE with its kind (range, enumerated, mode), its\n"
+                 "range or named values, default, current value and whether it can be set."});
+  all.push_back({"set", "DEVICE NAME=VALUE...", 2, -1, "set device properties",
+                 "Sets properties of DEVICE. A VALUE is a number or one of the property's\n"
+                 "named values, for example:  set 0 ExposureMode=manual Exposure=-5\n"
+                 "Each property is read back and printed after it is written."});
+  all.push_back({"inputs", "DEVICE", 1, 1, "list a device's connector inputs",
+                 "Lists the connector inputs (composite, svideo, tuner...) of DEVICE and the\n"
+                 "one that is selected."});
+  all.push_back(
       {"capture",
        "DEVICE",
        1,
@@ -47,7 +47,7 @@ std::vector<CommandSpec> buildSpecs() {
         {"--out", ValueKind::Text, "DIR", nullptr, "write the frames as BMP files into DIR"},
         kRegisterGraph},
        {{"--frames", "--seconds"}}});
-  specs.push_back(
+  all.push_back(
       {"file",
        "PATH",
        1,
@@ -66,11 +66,11 @@ std::vector<CommandSpec> buildSpecs() {
         {"--out", ValueKind::Text, "DIR", nullptr, "write frames (BMP) and audio (WAV) into DIR"},
         kRegisterGraph},
        {{"--seek", "--seek-frame"}}});
-  specs.push_back({"dxversion", "", 0, 0, "print the installed DirectX version",
-                   "Prints the DirectX version found from the system files, as text and packed."});
-  specs.push_back({"help", "[COMMAND]", 0, 1, "show the help of kivo-probe or of a command",
-                   "Shows the overview of the commands, or the help of COMMAND."});
-  return specs;
+  all.push_back({"dxversion", "", 0, 0, "print the installed DirectX version",
+                 "Prints the DirectX version found from the system files, as text and packed."});
+  all.push_back({"help", "[COMMAND]", 0, 1, "show the help of kivo-probe or of a command",
+                 "Shows the overview of the commands, or the help of COMMAND."});
+  return all;
 }
 
 std::string lower(std::string text) {
@@ -89,12 +89,12 @@ std::string padded(std::string text, size_t width) {
   return text;
 }
 
-const CommandSpec* commandNamed(const std::string& name, std::string* error) {
+const Command* commandNamed(const std::string& name, std::string* error) {
   if (!name.empty() && name[0] == '-') {
     *error = "unknown option \"" + name + "\" (a command comes first; try --help)";
     return nullptr;
   }
-  const CommandSpec* command = findCommand(name);
+  const Command* command = findCommand(name);
   if (!command) *error = "unknown command \"" + name + "\" (try --help)";
   return command;
 }
@@ -104,7 +104,7 @@ bool resolveHelpCommand(Invocation* invocation, std::string* error) {
   invocation->help = true;
   invocation->command.clear();
   if (invocation->arguments.empty()) return true;
-  const CommandSpec* about = findCommand(invocation->arguments[0]);
+  const Command* about = findCommand(invocation->arguments[0]);
   if (!about) {
     *error = "help: unknown command \"" + invocation->arguments[0] + "\"";
     return false;
@@ -114,8 +114,7 @@ bool resolveHelpCommand(Invocation* invocation, std::string* error) {
   return true;
 }
 
-bool checkArgumentCount(const CommandSpec& command, const Invocation& invocation,
-                        std::string* error) {
+bool checkArgumentCount(const Command& command, const Invocation& invocation, std::string* error) {
   const int count = static_cast<int>(invocation.arguments.size());
   const std::string usage =
       std::string("usage: kivo-probe ") + command.name + " " + command.arguments;
@@ -133,8 +132,7 @@ bool checkArgumentCount(const CommandSpec& command, const Invocation& invocation
 }
 
 // The combinations of options and arguments a command refuses.
-bool checkCombinations(const CommandSpec& command, const Invocation& invocation,
-                       std::string* error) {
+bool checkCombinations(const Command& command, const Invocation& invocation, std::string* error) {
   for (const auto& pair : command.exclusive) {
     if (invocation.has(pair.first) && invocation.has(pair.second)) {
       *error = std::string(command.name) + ": " + pair.first + " and " + pair.second +
@@ -160,13 +158,13 @@ bool checkCombinations(const CommandSpec& command, const Invocation& invocation,
 
 }  // namespace
 
-const std::vector<CommandSpec>& commandSpecs() {
-  static const std::vector<CommandSpec> specs = buildSpecs();
-  return specs;
+const std::vector<Command>& commands() {
+  static const std::vector<Command> all = buildCommands();
+  return all;
 }
 
-const CommandSpec* findCommand(const std::string& name) {
-  for (const CommandSpec& command : commandSpecs()) {
+const Command* findCommand(const std::string& name) {
+  for (const Command& command : commands()) {
     if (name == command.name) return &command;
   }
   return nullptr;
@@ -182,7 +180,7 @@ bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocati
     ++next;
   }
   if (next == args.size()) return true;
-  const CommandSpec* command = commandNamed(args[next], error);
+  const Command* command = commandNamed(args[next], error);
   if (!command) return false;
   invocation->command = command->name;
   if (!tools::parseOptions(command->options, args, next + 1, invocation, error)) {
@@ -202,7 +200,7 @@ std::string generalHelp() {
       "usage: kivo-probe COMMAND [ARGUMENTS] [OPTIONS]\n"
       "       kivo-probe COMMAND --help\n\n"
       "commands:\n";
-  for (const CommandSpec& command : commandSpecs()) {
+  for (const Command& command : commands()) {
     std::string left = std::string("  ") + command.name;
     if (*command.arguments) left += std::string(" ") + command.arguments;
     text += padded(left, 30) + command.summary + "\n";
@@ -214,7 +212,7 @@ std::string generalHelp() {
   return text;
 }
 
-std::string commandHelp(const CommandSpec& command) {
+std::string commandHelp(const Command& command) {
   std::string text = std::string("usage: kivo-probe ") + command.name;
   if (*command.arguments) text += std::string(" ") + command.arguments;
   if (!command.options.empty()) text += " [OPTIONS]";
@@ -224,7 +222,7 @@ std::string commandHelp(const CommandSpec& command) {
   }
   if (!command.options.empty()) {
     text += "\noptions:\n";
-    for (const OptionSpec& option : command.options) {
+    for (const Option& option : command.options) {
       std::string left = std::string("  ") + option.name;
       if (option.valueName) left += std::string(" ") + option.valueName;
       text += padded(left, 24) + option.help + "\n";

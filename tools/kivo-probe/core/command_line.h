@@ -15,24 +15,24 @@
 
 namespace kivo::probe {
 
-using tools::OptionSpec;
+using tools::Option;
 using tools::ValueKind;
 
-struct CommandSpec {
+struct Command {
   const char* name;
   const char* arguments;  // usage of the positional arguments, "" for none
   int minArguments;
   int maxArguments;  // -1: no limit
   const char* summary;
   const char* description;
-  std::vector<OptionSpec> options = {};
+  std::vector<Option> options = {};
   // Pairs of options that cannot be given together.
   std::vector<std::pair<const char*, const char*>> exclusive = {};
 };
 
 // Every command, in the order the help lists them.
-const std::vector<CommandSpec>& commandSpecs();
-const CommandSpec* findCommand(const std::string& name);
+const std::vector<Command>& commands();
+const Command* findCommand(const std::string& name);
 
 // One parsed command line.
 struct Invocation : tools::ParsedOptions {
@@ -48,7 +48,7 @@ bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocati
 
 // The overview of all commands, and the full help of one.
 std::string generalHelp();
-std::string commandHelp(const CommandSpec& command);
+std::string commandHelp(const Command& command);
 
 // "NAME=VALUE" into its two parts; both must be non-empty.
 bool parseAssignment(const std::string& text, std::string* name, std::string* value,
