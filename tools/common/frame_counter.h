@@ -15,6 +15,9 @@
 
 namespace kivo::tools {
 
+// How long the tools wait for a frame that a started graph owes them.
+constexpr std::chrono::milliseconds kFrameWait(10000);
+
 class FrameCounter {
  public:
   using Clock = std::chrono::steady_clock;

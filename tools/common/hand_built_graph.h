@@ -75,8 +75,20 @@ struct HandBuiltGraph {
     graph.QueryInterface(&mediaFilter);
     mediaFilter->SetSyncSource(nullptr);
     graph.QueryInterface(&control);
-    graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events));
+    graph.QueryInterface(&events);
     return control && events;
+  }
+
+  // Runs the built graph to the end of the file, waiting at most `bound`,
+  // and stops it; false when it did not run or the end did not come.
+  bool runToEnd(std::chrono::milliseconds bound) {
+    if (FAILED(control->Run())) return false;
+    long code = 0;
+    const bool completed =
+        SUCCEEDED(events->WaitForCompletion(static_cast<long>(bound.count()), &code)) &&
+        code == EC_COMPLETE;
+    stop();
+    return completed;
   }
 
   void stop() {
@@ -91,13 +103,7 @@ inline bool readByHandToEnd(const std::wstring& file, FrameCounter& counter,
                             std::chrono::milliseconds bound) {
   PlainCallback callback(&counter);
   HandBuiltGraph hand;
-  if (!hand.build(file, &callback) || FAILED(hand.control->Run())) return false;
-  long code = 0;
-  const bool completed =
-      SUCCEEDED(hand.events->WaitForCompletion(static_cast<long>(bound.count()), &code)) &&
-      code == EC_COMPLETE;
-  hand.stop();
-  return completed;
+  return hand.build(file, &callback) && hand.runToEnd(bound);
 }
 
 }  // namespace kivo::tools

@@ -42,29 +42,44 @@
 #include <kivo/video_capture_filter.h>
 #include <kivo/video_capture_graph.h>
 
+#include "common/com_apartment.h"
+#include "common/find_device.h"
 #include "common/frame_counter.h"
 #include "common/hand_built_graph.h"
+#include "common/options.h"
 #include "common/process_usage.h"
+#include "common/utf8.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 using kivo::tools::CountingCallback;
 using kivo::tools::FrameCounter;
 using kivo::tools::HandBuiltGraph;
+using kivo::tools::kFrameWait;
 using kivo::tools::PlainCallback;
 using kivo::tools::ProcessUsage;
+using kivo::tools::ValueKind;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const std::chrono::milliseconds kFrameWait(10000);
+// In the order the usage line lists them.
+// clang-format off
+const std::vector<kivo::tools::Option> kOptions = {
+    {"--file", ValueKind::Text, "FILE"},
+    {"--device", ValueKind::Text, "NAME"},
+    {"--runs", ValueKind::PositiveInteger, "N"},
+    {"--seconds", ValueKind::PositiveNumber, "S"},
+    {"--cycles", ValueKind::PositiveInteger, "N"},
+    {"--calls", ValueKind::PositiveInteger, "N"},
+    {"--no-device", ValueKind::Flag},
+};
+// clang-format on
 
 double milliseconds(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
@@ -93,23 +108,9 @@ std::string quoted(const std::string& text) {
   return result + "\"";
 }
 
-std::string utf8(const std::wstring& text) {
-  const int needed =
-      WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return std::string();
-  std::vector<char> buffer(static_cast<size_t>(needed));
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer.data(), needed, nullptr, nullptr);
-  return buffer.data();
-}
-
 void usageJson(const char* name, const ProcessUsage& usage) {
-  json += std::string("\"") + name + "\": ";
-  char buffer[160];
-  std::snprintf(buffer, sizeof(buffer),
-                "{\"handles\": %ld, \"threads\": %ld, \"private_bytes\": %lld, "
-                "\"heap_bytes\": %lld}",
-                usage.handles, usage.threads, usage.privateBytes, usage.heapBytes);
-  json += buffer;
+  out("\"%s\": {\"handles\": %ld, \"threads\": %ld, \"private_bytes\": %lld, \"heap_bytes\": %lld}",
+      name, usage.handles, usage.threads, usage.privateBytes, usage.heapBytes);
 }
 
 // --- file reading --------------------------------------------------------
@@ -144,13 +145,9 @@ Reading readByHand(const std::wstring& file) {
   HandBuiltGraph hand;
   if (!hand.build(file, &callback)) return reading;
   const Clock::time_point begin = Clock::now();
-  if (FAILED(hand.control->Run())) return reading;
-  long code = 0;
-  const bool completed =
-      SUCCEEDED(hand.events->WaitForCompletion(60000, &code)) && code == EC_COMPLETE;
+  if (!hand.runToEnd(std::chrono::seconds(60))) return reading;
   reading.seconds = seconds(counter.last() - begin);
-  hand.stop();
-  reading.frames = completed ? counter.frames() : 0;
+  reading.frames = counter.frames();
   return reading;
 }
 
@@ -182,11 +179,11 @@ bool benchFile(const std::wstring& file, int runs) {
   const double handFps = framesPerSecond(handRuns);
   const double ratio = handFps > 0 ? kivoFps / handFps : 0.0;
   const long frames = kivoRuns.empty() ? 0 : kivoRuns.front().frames;
-  std::fprintf(stderr, "file %s: %ld frames per run, %d runs each\n", utf8(file).c_str(), frames,
-               runs);
+  std::fprintf(stderr, "file %s: %ld frames per run, %d runs each\n",
+               kivo::tools::narrow(file).c_str(), frames, runs);
   std::fprintf(stderr, "  kivo %9.1f fps | hand-built %9.1f fps | ratio %.3f\n\n", kivoFps, handFps,
                ratio);
-  json += "  \"file\": {\"path\": " + quoted(utf8(file));
+  json += "  \"file\": {\"path\": " + quoted(kivo::tools::narrow(file));
   out(", \"frames_per_run\": %ld, \"runs\": %d, \"kivo_fps\": %.1f, \"hand_built_fps\": %.1f, "
       "\"ratio\": %.3f},\n",
       frames, runs, kivoFps, handFps, ratio);
@@ -200,6 +197,55 @@ struct Rate {
   LONGLONG interval;
 };
 
+// When each step of a timed start happened.
+struct StartTimes {
+  Clock::time_point renderCall, rendered, startCall, started, first;
+};
+
+// Renders the graph with the rate's format and interval chosen, starts it
+// and waits for its first frame, noting the time of each step; the error for
+// the JSON entry when a step failed, else null.
+const char* timedStart(kivo::VideoCaptureGraph& graph, const Rate& rate, FrameCounter& counter,
+                       StartTimes* times) {
+  times->renderCall = Clock::now();
+  if (FAILED(graph.render(false))) return "render failed";
+  times->rendered = Clock::now();
+  graph.setSelectedCapID(graph.lookupCapIDByName(rate.format));
+  graph.setFrameRate(rate.interval, true);
+  times->startCall = Clock::now();
+  if (FAILED(graph.start(false))) return "start failed";
+  times->started = Clock::now();
+  if (!counter.waitFor(1, kFrameWait)) {
+    std::fprintf(stderr, "%-16s no frame within 10 s\n", rate.format);
+    return "no frame";
+  }
+  times->first = counter.first();
+  return nullptr;
+}
+
+// The frames per second delivered over `window` seconds from now.
+double deliveredRate(const FrameCounter& counter, double window) {
+  const long atStart = counter.frames();
+  const Clock::time_point start = Clock::now();
+  Sleep(static_cast<DWORD>(window * 1000));
+  return (counter.frames() - atStart) / seconds(Clock::now() - start);
+}
+
+void reportRate(const Rate& rate, double setFps, const StartTimes& times, double delivered) {
+  const double renderMs = milliseconds(times.rendered - times.renderCall);
+  const double startMs = milliseconds(times.started - times.startCall);
+  const double renderToFirstMs = milliseconds(times.first - times.renderCall);
+  const double startToFirstMs = milliseconds(times.first - times.startCall);
+  const double percent = 100.0 * delivered / setFps;
+  std::fprintf(stderr, "%-16s %7.3f | %7.1f | %7.1f | %7.1f | %7.1f | %7.3f (%5.1f%%)\n",
+               rate.format, setFps, renderMs, startMs, renderToFirstMs, startToFirstMs, delivered,
+               percent);
+  out(", \"offered\": true, \"render_ms\": %.1f, \"start_ms\": %.1f, "
+      "\"render_to_first_frame_ms\": %.1f, \"start_to_first_frame_ms\": %.1f, "
+      "\"delivered_fps\": %.3f, \"delivered_percent\": %.1f}",
+      renderMs, startMs, renderToFirstMs, startToFirstMs, delivered, percent);
+}
+
 bool measureRate(kivo::VideoCaptureFilter* device, const Rate& rate, double window,
                  bool* firstEntry) {
   const double setFps = kivo::VideoCaptureGraph::convertToFramesPerSecond(rate.interval);
@@ -209,9 +255,8 @@ bool measureRate(kivo::VideoCaptureFilter* device, const Rate& rate, double wind
   FrameCounter counter;
   kivo::VideoCaptureGraph graph(device, 0);
   graph.setMediaCB(new CountingCallback(&counter));
-
-  // The format list exists after the first render; the measured render is
-  // a later one, with the format and rate chosen.
+  // The format list exists after the first render; the timed render is a
+  // later one, with the format and rate chosen.
   if (FAILED(graph.render(false))) {
     out(", \"error\": \"render failed\"}");
     return false;
@@ -224,44 +269,16 @@ bool measureRate(kivo::VideoCaptureFilter* device, const Rate& rate, double wind
   }
   graph.reset();  // destroys the callback too
   graph.setMediaCB(new CountingCallback(&counter));
-
-  const Clock::time_point renderCall = Clock::now();
-  if (FAILED(graph.render(false))) return false;
-  const Clock::time_point rendered = Clock::now();
-  graph.setSelectedCapID(graph.lookupCapIDByName(rate.format));
-  graph.setFrameRate(rate.interval, true);
-  const Clock::time_point startCall = Clock::now();
-  if (FAILED(graph.start(false))) {
-    out(", \"error\": \"start failed\"}");
-    return false;
-  }
-  const Clock::time_point started = Clock::now();
-  if (!counter.waitFor(1, kFrameWait)) {
-    std::fprintf(stderr, "%-16s no frame within 10 s\n", rate.format);
-    out(", \"error\": \"no frame\"}");
+  StartTimes times;
+  if (const char* error = timedStart(graph, rate, counter, &times)) {
+    out(", \"error\": \"%s\"}", error);
     graph.reset();
     return false;
   }
-  const Clock::time_point first = counter.first();
-  // Frames per second over a window that starts after the first frame.
-  const long atWindowStart = counter.frames();
-  const Clock::time_point windowStart = Clock::now();
-  Sleep(static_cast<DWORD>(window * 1000));
-  const long atWindowEnd = counter.frames();
-  const double measured = (atWindowEnd - atWindowStart) / seconds(Clock::now() - windowStart);
+  const double delivered = deliveredRate(counter, window);
   graph.stop();
   graph.reset();
-
-  std::fprintf(stderr, "%-16s %7.3f | %7.1f | %7.1f | %7.1f | %7.1f | %7.3f (%5.1f%%)\n",
-               rate.format, setFps, milliseconds(rendered - renderCall),
-               milliseconds(started - startCall), milliseconds(first - renderCall),
-               milliseconds(first - startCall), measured, 100.0 * measured / setFps);
-  out(", \"offered\": true, \"render_ms\": %.1f, \"start_ms\": %.1f, "
-      "\"render_to_first_frame_ms\": %.1f, \"start_to_first_frame_ms\": %.1f, "
-      "\"delivered_fps\": %.3f, \"delivered_percent\": %.1f}",
-      milliseconds(rendered - renderCall), milliseconds(started - startCall),
-      milliseconds(first - renderCall), milliseconds(first - startCall), measured,
-      100.0 * measured / setFps);
+  reportRate(rate, setFps, times, delivered);
   return true;
 }
 
@@ -301,27 +318,56 @@ class TouchingCallback : public kivo::IMediaCB {
 // Keeps the first sample a capture delivers.
 class KeepingCallback : public kivo::IMediaCB {
  public:
-  explicit KeepingCallback(FrameCounter* counter, IMediaSample** kept)
+  KeepingCallback(FrameCounter* counter, kivo::CComPtr<IMediaSample>& kept)
       : counter_(counter), kept_(kept) {}
   long processSample(double, IMediaSample* sample) override {
-    if (counter_->frames() == 0) {
-      sample->AddRef();
-      *kept_ = sample;
-    }
+    if (counter_->frames() == 0) kept_ = sample;
     counter_->add();
     return S_OK;
   }
 
  private:
   FrameCounter* counter_;
-  IMediaSample** kept_;
+  kivo::CComPtr<IMediaSample>& kept_;
 };
+
+// Nanoseconds per call of the grabber's call into kivo and of the host's
+// handler called directly, each the fastest of 20 alternating blocks.
+struct CallCosts {
+  long calls = 0;  // of each
+  double viaGrabber = 1e30;
+  double direct = 1e30;
+};
+
+CallCosts timeCallbacks(IMediaSample* sample, long calls) {
+  TouchingCallback* handler = new TouchingCallback;
+  // Read through volatile pointers, so that the compiler cannot see which
+  // object is called and must make the virtual calls as the grabber does.
+  ISampleGrabberCB* volatile asGrabberSees = handler;
+  kivo::IMediaCB* volatile asHostSees = handler;
+  const int blocks = 20;
+  const long perBlock = std::max(1L, calls / blocks);
+  CallCosts costs;
+  costs.calls = perBlock * blocks;
+  for (int block = 0; block < blocks; ++block) {
+    ISampleGrabberCB* grabberSide = asGrabberSees;
+    Clock::time_point begin = Clock::now();
+    for (long i = 0; i < perBlock; ++i) grabberSide->SampleCB(0.0, sample);
+    costs.viaGrabber = std::min(costs.viaGrabber, seconds(Clock::now() - begin) * 1e9 / perBlock);
+    kivo::IMediaCB* hostSide = asHostSees;
+    begin = Clock::now();
+    for (long i = 0; i < perBlock; ++i) hostSide->processSample(0.0, sample);
+    costs.direct = std::min(costs.direct, seconds(Clock::now() - begin) * 1e9 / perBlock);
+  }
+  handler->destroy();
+  return costs;
+}
 
 bool benchCallbackCost(kivo::VideoCaptureFilter* device, long calls) {
   FrameCounter counter;
-  IMediaSample* sample = nullptr;
+  kivo::CComPtr<IMediaSample> sample;
   kivo::VideoCaptureGraph graph(device, 0);
-  graph.setMediaCB(new KeepingCallback(&counter, &sample));
+  graph.setMediaCB(new KeepingCallback(&counter, sample));
   if (FAILED(graph.render(false)) || FAILED(graph.start(false)) ||
       !counter.waitFor(1, kFrameWait) || !sample) {
     graph.reset();
@@ -330,52 +376,26 @@ bool benchCallbackCost(kivo::VideoCaptureFilter* device, long calls) {
   }
   // The graph is stopped but still rendered while the sample is used.
   graph.stop();
-
-  TouchingCallback* handler = new TouchingCallback;
-  // Read through volatile pointers, so that the compiler cannot see which
-  // object is called and must make the virtual calls as the grabber does.
-  ISampleGrabberCB* volatile asGrabberSees = handler;
-  kivo::IMediaCB* volatile asHostSees = handler;
-  const int blocks = 20;
-  const long perBlock = std::max(1L, calls / blocks);
-  double viaGrabber = 1e30, direct = 1e30;
-  for (int block = 0; block < blocks; ++block) {
-    ISampleGrabberCB* grabberSide = asGrabberSees;
-    Clock::time_point begin = Clock::now();
-    for (long i = 0; i < perBlock; ++i) grabberSide->SampleCB(0.0, sample);
-    viaGrabber = std::min(viaGrabber, seconds(Clock::now() - begin) * 1e9 / perBlock);
-    kivo::IMediaCB* hostSide = asHostSees;
-    begin = Clock::now();
-    for (long i = 0; i < perBlock; ++i) hostSide->processSample(0.0, sample);
-    direct = std::min(direct, seconds(Clock::now() - begin) * 1e9 / perBlock);
-  }
-  handler->destroy();
-  sample->Release();
+  const CallCosts costs = timeCallbacks(sample, calls);
+  sample = nullptr;
   graph.reset();
+  const double added = costs.viaGrabber - costs.direct;
   std::fprintf(stderr,
                "callback cost (%ld calls each): SampleCB->processSample %.1f ns, processSample "
                "alone %.1f ns: kivo adds %.1f ns per frame\n\n",
-               perBlock * blocks, viaGrabber, direct, viaGrabber - direct);
+               costs.calls, costs.viaGrabber, costs.direct, added);
   out("  \"callback_cost\": {\"calls\": %ld, \"sample_cb_ns\": %.2f, \"process_sample_ns\": %.2f, "
       "\"added_ns_per_frame\": %.2f},\n",
-      perBlock * blocks, viaGrabber, direct, viaGrabber - direct);
+      costs.calls, costs.viaGrabber, costs.direct, added);
   return true;
 }
 
 // --- life cycle ----------------------------------------------------------
 
-// One render-start-stop-reset cycle that waits for a first frame between
-// start and stop, so that every cycle did stream.
-bool deviceCycle(kivo::VideoCaptureGraph& graph, FrameCounter& counter) {
-  counter.clear();
-  graph.setMediaCB(new CountingCallback(&counter));  // the reset destroys it
-  const bool ok = SUCCEEDED(graph.render(false)) && SUCCEEDED(graph.start(false)) &&
-                  counter.waitFor(1, kFrameWait) && SUCCEEDED(graph.stop());
-  graph.reset();
-  return ok;
-}
-
-bool fileCycle(kivo::FileCaptureGraph& graph, FrameCounter& counter) {
+// One render-start-stop-reset cycle of a kivo graph that waits for a first
+// frame between start and stop, so that every cycle did stream.
+template <class Graph>
+bool streamCycle(Graph& graph, FrameCounter& counter) {
   counter.clear();
   const bool ok = SUCCEEDED(graph.render(false)) && SUCCEEDED(graph.start(false)) &&
                   counter.waitFor(1, kFrameWait) && SUCCEEDED(graph.stop());
@@ -407,9 +427,7 @@ bool benchCycles(const char* name, int cycles, Cycle cycle, bool* firstEntry) {
   const ProcessUsage before = ProcessUsage::now();
   const Clock::time_point begin = Clock::now();
   int done = 0;
-  for (; done < cycles; ++done) {
-    if (!cycle()) break;
-  }
+  while (done < cycles && cycle()) ++done;
   const double rate = done / seconds(Clock::now() - begin);
   const ProcessUsage after = ProcessUsage::now();
   const ProcessUsage growth = after.since(before);
@@ -424,11 +442,11 @@ bool benchCycles(const char* name, int cycles, Cycle cycle, bool* firstEntry) {
       *firstEntry ? "" : ",\n", name, done, done < cycles ? "true" : "false", rate);
   *firstEntry = false;
   usageJson("before", before);
-  json += ", ";
+  out(", ");
   usageJson("after", after);
-  json += ", ";
+  out(", ");
   usageJson("growth", growth);
-  json += "}";
+  out("}");
   return done == cycles;
 }
 
@@ -440,98 +458,63 @@ bool benchLifeCycle(kivo::VideoCaptureFilter* device, const std::wstring& file, 
       sources.handlesSource, sources.privateSource);
   bool ok = true;
   bool firstEntry = true;
+  FrameCounter counter;
   if (device) {
-    FrameCounter counter;
     kivo::VideoCaptureGraph graph(device, 0);
-    ok = benchCycles(
-             "device", cycles, [&] { return deviceCycle(graph, counter); }, &firstEntry) &&
-         ok;
+    auto cycle = [&] {
+      graph.setMediaCB(new CountingCallback(&counter));  // the reset destroys it
+      return streamCycle(graph, counter);
+    };
+    ok = benchCycles("device", cycles, cycle, &firstEntry) && ok;
   }
   if (!file.empty()) {
-    FrameCounter counter;
     CountingCallback callback(&counter);
     kivo::FileCaptureGraph graph(file);
     graph.setVideoCallback(&callback, kivo::FileCaptureGraph::FRAME_RGB24);
-    ok = benchCycles(
-             "file", cycles, [&] { return fileCycle(graph, counter); }, &firstEntry) &&
-         ok;
-    ok = benchCycles(
-             "file_hand_built", cycles, [&] { return handBuiltCycle(file, counter); },
-             &firstEntry) &&
-         ok;
+    auto cycle = [&] { return streamCycle(graph, counter); };
+    ok = benchCycles("file", cycles, cycle, &firstEntry) && ok;
+    auto handCycle = [&] { return handBuiltCycle(file, counter); };
+    ok = benchCycles("file_hand_built", cycles, handCycle, &firstEntry) && ok;
   }
   out("\n  }\n");
   return ok;
 }
 
-int usage() {
-  std::fprintf(stderr,
-               "usage: kivo-bench [--file FILE] [--device NAME] [--runs N] [--seconds S]\n"
-               "                  [--cycles N] [--calls N] [--no-device]\n");
-  return 2;
+// Every section the options ask for; false when one failed.
+bool benchAll(const kivo::tools::ParsedOptions& options) {
+  const std::wstring file = kivo::tools::widen(options.text("--file"));
+  bool ok = true;
+  kivo::FilterEnums devices;
+  kivo::VideoCaptureFilter* device = nullptr;
+  if (!options.has("--no-device")) {
+    const std::string name = options.text("--device", "KIVO Test Camera");
+    device = kivo::tools::findVideoDevice(devices, name);
+    if (!device) {
+      std::fprintf(stderr, "no device named \"%s\"\n", name.c_str());
+      out("  \"device\": {\"name\": %s, \"error\": \"not found\"},\n", quoted(name).c_str());
+      ok = false;
+    }
+  }
+  if (!file.empty()) {
+    ok = benchFile(file, static_cast<int>(options.integer("--runs", 10))) && ok;
+  }
+  if (device) {
+    ok = benchDevice(device, options.number("--seconds", 3.0)) && ok;
+    ok = benchCallbackCost(device, static_cast<long>(options.integer("--calls", 2000000))) && ok;
+  }
+  return benchLifeCycle(device, file, static_cast<int>(options.integer("--cycles", 500))) && ok;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  std::wstring file;
-  std::string deviceName = "KIVO Test Camera";
-  int runs = 10;
-  double window = 3.0;
-  int cycles = 500;
-  long calls = 2000000;
-  bool useDevice = true;
-  for (int i = 1; i < argc; ++i) {
-    const std::wstring option = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (option == L"--no-device") {
-      useDevice = false;
-    } else if (!hasValue) {
-      return usage();
-    } else if (option == L"--file") {
-      file = argv[++i];
-    } else if (option == L"--device") {
-      deviceName = utf8(argv[++i]);
-    } else if (option == L"--runs") {
-      runs = _wtoi(argv[++i]);
-    } else if (option == L"--seconds") {
-      window = _wtof(argv[++i]);
-    } else if (option == L"--cycles") {
-      cycles = _wtoi(argv[++i]);
-    } else if (option == L"--calls") {
-      calls = _wtol(argv[++i]);
-    } else {
-      return usage();
-    }
-  }
-  if (runs < 1 || window <= 0 || cycles < 1 || calls < 1) return usage();
-  if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
-  bool ok = true;
+  kivo::tools::ParsedOptions options;
+  if (!kivo::tools::parseProgramOptions("kivo-bench", kOptions, argc, argv, &options)) return 2;
+  kivo::tools::ComApartment com;
+  if (FAILED(com.status())) return 1;
   json = "{\n";
-  {
-    kivo::FilterEnums devices;
-    kivo::VideoCaptureFilter* device = nullptr;
-    if (useDevice) {
-      for (kivo::Filter* filter : devices.getVideoDevices()) {
-        if (deviceName == filter->getName())
-          device = static_cast<kivo::VideoCaptureFilter*>(filter);
-      }
-      if (!device) {
-        std::fprintf(stderr, "no device named \"%s\"\n", deviceName.c_str());
-        out("  \"device\": {\"name\": %s, \"error\": \"not found\"},\n",
-            quoted(deviceName).c_str());
-        ok = false;
-      }
-    }
-    if (!file.empty()) ok = benchFile(file, runs) && ok;
-    if (device) {
-      ok = benchDevice(device, window) && ok;
-      ok = benchCallbackCost(device, calls) && ok;
-    }
-    ok = benchLifeCycle(device, file, cycles) && ok;
-  }
+  const bool ok = benchAll(options);
   json += "}\n";
   std::fputs(json.c_str(), stdout);
-  CoUninitialize();
   return ok ? 0 : 1;
 }

@@ -21,6 +21,7 @@
 #include <kivo/mediatype.h>
 #include <kivo/range_mode_property.h>
 #include <kivo/range_property.h>
+#include <kivo/util.h>
 #include <kivo/video_capability.h>
 #include <kivo/video_capture_graph.h>
 #include <kivo/video_caps.h>
@@ -141,27 +142,37 @@ std::string valueText(long value, const std::map<std::string, long>* names) {
   return std::to_string(value);
 }
 
+// "  range 0..255 step 1, default 128, control auto+manual"
+std::string rangeText(const IRangeProperty& range) {
+  long minimum = 0, maximum = 0, step = 0, defaultValue = 0, caps = 0;
+  range.getRange(minimum, maximum, step, defaultValue, caps);
+  std::string text = "  range " + std::to_string(minimum) + ".." + std::to_string(maximum) +
+                     " step " + std::to_string(step) + ", default " + std::to_string(defaultValue);
+  std::string control;
+  if (caps & 1) control += "auto";
+  if (caps & 2) control += control.empty() ? "manual" : "+manual";
+  return control.empty() ? text : text + ", control " + control;
+}
+
+// "  values NTSC=1 PAL=16, default NTSC"
+std::string valuesText(const IEnumProperty& enumerated) {
+  std::string text = "  values";
+  for (const auto& entry : enumerated.getConstraints()) {
+    text += " " + entry.first + "=" + std::to_string(entry.second);
+  }
+  const char* defaultName = enumerated.getDefaultName();
+  return text + ", default " +
+         (defaultName ? std::string(defaultName) : std::to_string(enumerated.getDefaultValue()));
+}
+
 std::string describeProperty(const BaseProperty& property) {
   const std::map<std::string, long>* names = nullptr;
   const std::string kind = describeKind(property, &names);
   std::string text = std::string(property.getName()) + "  [" + kind + "]";
   if (auto* range = dynamic_cast<const IRangeProperty*>(&property)) {
-    long minimum = 0, maximum = 0, step = 0, defaultValue = 0, caps = 0;
-    range->getRange(minimum, maximum, step, defaultValue, caps);
-    text += "  range " + std::to_string(minimum) + ".." + std::to_string(maximum) + " step " +
-            std::to_string(step) + ", default " + std::to_string(defaultValue);
-    std::string control;
-    if (caps & 1) control += "auto";
-    if (caps & 2) control += control.empty() ? "manual" : "+manual";
-    if (!control.empty()) text += ", control " + control;
+    text += rangeText(*range);
   } else if (auto* enumerated = dynamic_cast<const IEnumProperty*>(&property)) {
-    text += "  values";
-    for (const auto& entry : enumerated->getConstraints()) {
-      text += " " + entry.first + "=" + std::to_string(entry.second);
-    }
-    const char* defaultName = enumerated->getDefaultName();
-    text += ", default " + (defaultName ? std::string(defaultName)
-                                        : std::to_string(enumerated->getDefaultValue()));
+    text += valuesText(*enumerated);
   }
   long current = 0;
   const long hr = property.getValue(&current);
@@ -177,66 +188,217 @@ std::vector<std::string> keysOf(const std::map<std::string, BaseProperty*>& cont
   return names;
 }
 
-// Applies --format and --rate to a rendered graph; prints what it chose.
-void applyFormatAndRate(DeviceGraph& graph, const Invocation& invocation) {
-  VideoCaps* caps = graph->getVideoCapabilities();
-  if (invocation.has("--format")) {
-    const std::string wanted = invocation.text("--format");
-    if (!caps || caps->getNumberOfCapabilities() == 0) {
-      throw Failure("\"" + graph.name() + "\" lists no format to choose \"" + wanted + "\" from");
-    }
-    const std::vector<std::string> names = capabilityNames(*caps);
-    const int position = matchName(names, wanted);
-    if (position < 0) {
-      throw Failure("\"" + graph.name() + "\" has no format \"" + wanted +
-                    "\"; its formats are: " + listOf(names));
-    }
-    graph->setSelectedCapID(position);
-    out("format: " + names[position]);
-  } else if (caps && caps->getNumberOfCapabilities() > 0) {
-    out(std::string("format: ") + caps->getCapabilityList()[0].getFullName() + " (the first)");
+// The position of `wanted` among the device's `names` of a kind ("format",
+// with "formats" for the list); a Failure listing them when it has none.
+size_t chooseNamed(const DeviceGraph& graph, const std::vector<std::string>& names,
+                   const std::string& wanted, const char* kind, const char* kinds) {
+  const int position = matchName(names, wanted);
+  if (position < 0) {
+    throw Failure("\"" + graph.name() + "\" has no " + kind + " \"" + wanted + "\"; its " + kinds +
+                  " are: " + listOf(names));
   }
-  if (invocation.has("--rate")) {
-    const double wanted = invocation.number("--rate");
-    const auto& rates = graph->getFrameRates();
-    if (rates.empty()) {
-      // Nothing to check against: ask for the interval itself.
-      const LONGLONG interval = static_cast<LONGLONG>(std::llround(10000000.0 / wanted));
-      check(graph->setFrameRate(interval, false), "cannot set the frame rate " + rateText(wanted));
-      out("frame rate: " + rateText(wanted) + " fps (the device lists no rates)");
+  return static_cast<size_t>(position);
+}
+
+// Applies --format to a rendered graph; prints the format it captures in.
+void applyFormat(DeviceGraph& graph, const Invocation& invocation) {
+  VideoCaps* caps = graph->getVideoCapabilities();
+  const bool listed = caps && caps->getNumberOfCapabilities() > 0;
+  if (!invocation.has("--format")) {
+    if (listed) {
+      out(std::string("format: ") + caps->getCapabilityList()[0].getFullName() + " (the first)");
+    }
+    return;
+  }
+  const std::string wanted = invocation.text("--format");
+  if (!listed) {
+    throw Failure("\"" + graph.name() + "\" lists no format to choose \"" + wanted + "\" from");
+  }
+  const std::vector<std::string> names = capabilityNames(*caps);
+  const size_t position = chooseNamed(graph, names, wanted, "format", "formats");
+  graph->setSelectedCapID(static_cast<int>(position));
+  out("format: " + names[position]);
+}
+
+// Applies --rate, one of the rates the format lists (within 1 %) or, when it
+// lists none, the rate asked for; prints the rate set.
+void applyRate(DeviceGraph& graph, const Invocation& invocation) {
+  if (!invocation.has("--rate")) return;
+  const double wanted = invocation.number("--rate");
+  const auto& rates = graph->getFrameRates();
+  if (rates.empty()) {
+    // Nothing to check against: ask for the interval itself.
+    const LONGLONG interval = static_cast<LONGLONG>(std::llround(util::kUnitsPerSecond / wanted));
+    check(graph->setFrameRate(interval, false), "cannot set the frame rate " + rateText(wanted));
+    out("frame rate: " + rateText(wanted) + " fps (the device lists no rates)");
+    return;
+  }
+  for (const auto& entry : rates) {
+    if (std::fabs(entry.first - wanted) <= 0.01 * wanted) {
+      check(graph->setFrameRate(entry.second, true),
+            "cannot set the frame rate " + rateText(entry.first));
+      out("frame rate: " + rateText(entry.first) + " fps");
       return;
     }
-    for (const auto& entry : rates) {
-      if (std::fabs(entry.first - wanted) <= 0.01 * wanted) {
-        check(graph->setFrameRate(entry.second, true),
-              "cannot set the frame rate " + rateText(entry.first));
-        out("frame rate: " + rateText(entry.first) + " fps");
-        return;
-      }
-    }
-    throw Failure("the format offers no frame rate of " + rateText(wanted) + " fps; it offers " +
-                  framesPerSecondList(*graph));
   }
+  throw Failure("the format offers no frame rate of " + rateText(wanted) + " fps; it offers " +
+                framesPerSecondList(*graph));
 }
 
 void applyInput(DeviceGraph& graph, const Invocation& invocation) {
   if (!invocation.has("--input")) return;
-  const std::string wanted = invocation.text("--input");
   VideoInputs* inputs = graph->getVideoInputs();
   std::vector<std::string> names;
   if (inputs) {
     for (const auto& entry : inputs->getInputs()) names.push_back(entry.first);
   }
-  const int position = matchName(names, wanted);
-  if (position < 0) {
-    throw Failure("\"" + graph.name() + "\" has no input \"" + wanted +
-                  "\"; its inputs are: " + listOf(names));
-  }
-  const long index = inputs->getInputs().at(names[position]);
-  check(inputs->setSelectedInput(static_cast<int>(index)),
-        "cannot route the input \"" + names[position] + "\"");
-  out("input: " + names[position]);
+  const std::string& name =
+      names[chooseNamed(graph, names, invocation.text("--input"), "input", "inputs")];
+  check(inputs->setSelectedInput(static_cast<int>(inputs->getInputs().at(name))),
+        "cannot route the input \"" + name + "\"");
+  out("input: " + name);
 }
+
+// Sets one property from a NAME=VALUE argument and prints it as read back.
+void setProperty(const DeviceGraph& graph, const std::map<std::string, BaseProperty*>& container,
+                 const std::string& assignment) {
+  std::string wanted, text, error;
+  parseAssignment(assignment, &wanted, &text, &error);
+  const std::vector<std::string> names = keysOf(container);
+  const std::string& name = names[chooseNamed(graph, names, wanted, "property", "properties")];
+  BaseProperty* property = container.at(name);
+  if (!property->isSettable()) throw Failure(name + " is read-only");
+  const std::map<std::string, long>* valueNames = nullptr;
+  describeKind(*property, &valueNames);
+  long value = 0;
+  if (!resolveValue(text, valueNames ? *valueNames : std::map<std::string, long>(), &value,
+                    &error)) {
+    throw Failure(name + ": " + error);
+  }
+  long before = 0;
+  const bool hadBefore = SUCCEEDED(property->getValue(&before));
+  check(property->setValue(&value), "cannot set " + name + " to " + text);
+  long after = 0;
+  const long readBack = property->getValue(&after);
+  std::string line = name + " = " +
+                     (SUCCEEDED(readBack) ? valueText(after, valueNames)
+                                          : "(unreadable: " + describeHResult(readBack) + ")");
+  if (hadBefore) line += ", was " + valueText(before, valueNames);
+  out(line);
+}
+
+// "2: YUY2_320x240" and its size, subtype, colour space and frame rates.
+void describeFormat(DeviceGraph& graph, size_t index, const VideoCapability& capability) {
+  const VideoSubtype& subtype = capability.getSubtype();
+  graph->setSelectedCapID(static_cast<int>(index));
+  std::string size =
+      std::to_string(capability.getMaxWidth()) + "x" + std::to_string(capability.getMaxHeight());
+  if (capability.getMinWidth() != capability.getMaxWidth() ||
+      capability.getMinHeight() != capability.getMaxHeight()) {
+    size = std::to_string(capability.getMinWidth()) + "x" +
+           std::to_string(capability.getMinHeight()) + " to " + size;
+  }
+  out(std::to_string(index) + ": " + capability.getFullName());
+  out("   size " + size + ", subtype " + subtype.getName() + ", colour space " +
+      categoryName(subtype.getColorspaceType()) +
+      (subtype.isCompressed() ? ", compressed" : ", uncompressed"));
+  out("   frame rates: " + framesPerSecondList(*graph));
+}
+
+// A capture from a device, step by step: open the device with the format,
+// rate and input asked for, start it, prepare the frame files, pump the
+// frames into them, stop and report.
+class Capture {
+ public:
+  explicit Capture(const Invocation& invocation)
+      : registerGraph_(invocation.has("--register-graph")),
+        folder_(invocation.text("--out")),
+        frameLimit_(static_cast<uint64_t>(invocation.integer("--frames", 0))),
+        secondsLimit_(frameLimit_ ? 0.0 : invocation.number("--seconds", 5.0)),
+        graph_(invocation.arguments[0]),
+        frames_(8, frameLimit_, !folder_.empty()) {}
+
+  void open(const Invocation& invocation) {
+    graph_.render(registerGraph_);
+    applyFormat(graph_, invocation);
+    applyRate(graph_, invocation);
+    applyInput(graph_, invocation);
+    // The graph disposes of its callback when it is reset.
+    graph_->setMediaCB(new SampleCollector(frames_.state()));
+    started_ = now();
+    check(graph_->start(registerGraph_), "cannot start capturing from \"" + graph_.name() + "\"");
+    if (registerGraph_) out("the graph is registered for graph inspection tools");
+  }
+
+  void prepareFrameFiles() {
+    if (!folder_.empty()) {
+      CMediaType connected;
+      const long hr = graph_->getSampleGrabberMediaType(connected);
+      FrameLayout layout;
+      std::string subtypeName;
+      if (FAILED(hr)) {
+        out("frames are not written: the connected format is unknown (" + describeHResult(hr) +
+            ")");
+      } else if (!layoutFromMediaType(connected, &layout, &subtypeName)) {
+        out("frames are not written: " + subtypeName + " cannot be converted to a picture");
+      } else {
+        out("writing " + subtypeName + " frames of " + std::to_string(layout.width) + "x" +
+            std::to_string(std::abs(layout.height)) + " into " + folder_);
+        frames_.writeInto(layout, folder_);
+        return;
+      }
+    }
+    frames_.writeNothing();
+  }
+
+  void pump() {
+    for (;;) {
+      frames_.writeNext(std::chrono::milliseconds(50));
+      progress_.show(progressText());
+      const double elapsed = now() - started_;
+      if (frames_.reachedLimit()) return;
+      if (secondsLimit_ > 0 && elapsed >= secondsLimit_) return;
+      if (interrupted()) return;
+      if (frames_.state()->delivered.load() == 0 && elapsed >= kFirstFrameTimeout) {
+        progress_.finish();
+        frames_.state()->queue.close();
+        graph_->stop();
+        throw Failure("no frame arrived from \"" + graph_.name() + "\" within " +
+                      formatSeconds(kFirstFrameTimeout));
+      }
+    }
+  }
+
+  void stop() {
+    frames_.state()->queue.close();
+    const long stopped = graph_->stop();
+    frames_.writeQueued();
+    progress_.show(progressText(), true);
+    progress_.finish();
+    check(stopped, "cannot stop the capture");
+  }
+
+  void report() const {
+    frames_.reportWritten(folder_);
+    frames_.throwIfWriteFailed();
+  }
+
+ private:
+  std::string progressText() const {
+    const StreamState& state = *frames_.state();
+    return "frames " + std::to_string(state.delivered.load()) + "  rate " +
+           formatRate(state.measuredRate()) + "  elapsed " + formatSeconds(now() - started_);
+  }
+
+  const bool registerGraph_;
+  const std::string folder_;
+  const uint64_t frameLimit_;  // 0: none
+  const double secondsLimit_;  // 0: none
+  DeviceGraph graph_;
+  FrameStream frames_;  // after the graph: its queue closes before the graph stops
+  ProgressLine progress_;
+  double started_ = 0.0;
+};
 
 }  // namespace
 
@@ -250,23 +412,7 @@ int runFormats(const Invocation& invocation) {
   }
   out("formats of \"" + graph.name() + "\":");
   const std::vector<VideoCapability>& list = caps->getCapabilityList();
-  for (size_t i = 0; i < list.size(); ++i) {
-    const VideoCapability& capability = list[i];
-    const VideoSubtype& subtype = capability.getSubtype();
-    graph->setSelectedCapID(static_cast<int>(i));
-    std::string size =
-        std::to_string(capability.getMaxWidth()) + "x" + std::to_string(capability.getMaxHeight());
-    if (capability.getMinWidth() != capability.getMaxWidth() ||
-        capability.getMinHeight() != capability.getMaxHeight()) {
-      size = std::to_string(capability.getMinWidth()) + "x" +
-             std::to_string(capability.getMinHeight()) + " to " + size;
-    }
-    out(std::to_string(i) + ": " + capability.getFullName());
-    out("   size " + size + ", subtype " + subtype.getName() + ", colour space " +
-        categoryName(subtype.getColorspaceType()) +
-        (subtype.isCompressed() ? ", compressed" : ", uncompressed"));
-    out("   frame rates: " + framesPerSecondList(*graph));
-  }
+  for (size_t i = 0; i < list.size(); ++i) describeFormat(graph, i, list[i]);
   return kExitOk;
 }
 
@@ -289,34 +435,8 @@ int runSet(const Invocation& invocation) {
   DeviceGraph graph(invocation.arguments[0]);
   graph.render(false);
   const auto container = graph->getPropertyContainer();
-  const std::vector<std::string> names = keysOf(container);
   for (size_t i = 1; i < invocation.arguments.size(); ++i) {
-    std::string name, text, error;
-    parseAssignment(invocation.arguments[i], &name, &text, &error);
-    const int position = matchName(names, name);
-    if (position < 0) {
-      throw Failure("\"" + graph.name() + "\" has no property \"" + name +
-                    "\"; its properties are: " + listOf(names));
-    }
-    BaseProperty* property = container.at(names[position]);
-    if (!property->isSettable()) throw Failure(names[position] + " is read-only");
-    const std::map<std::string, long>* valueNames = nullptr;
-    describeKind(*property, &valueNames);
-    long value = 0;
-    if (!resolveValue(text, valueNames ? *valueNames : std::map<std::string, long>(), &value,
-                      &error)) {
-      throw Failure(names[position] + ": " + error);
-    }
-    long before = 0;
-    const bool hadBefore = SUCCEEDED(property->getValue(&before));
-    check(property->setValue(&value), "cannot set " + names[position] + " to " + text);
-    long after = 0;
-    const long readBack = property->getValue(&after);
-    std::string line = names[position] + " = " +
-                       (SUCCEEDED(readBack) ? valueText(after, valueNames)
-                                            : "(unreadable: " + describeHResult(readBack) + ")");
-    if (hadBefore) line += ", was " + valueText(before, valueNames);
-    out(line);
+    setProperty(graph, container, invocation.arguments[i]);
   }
   return kExitOk;
 }
@@ -339,94 +459,16 @@ int runInputs(const Invocation& invocation) {
 }
 
 int runCapture(const Invocation& invocation) {
-  const bool registerGraph = invocation.has("--register-graph");
   const std::string folder = invocation.text("--out");
-  const uint64_t frameLimit = static_cast<uint64_t>(invocation.integer("--frames", 0));
-  const double secondsLimit = frameLimit ? 0.0 : invocation.number("--seconds", 5.0);
   std::string error;
   if (!folder.empty() && !makeFolders(folder, &error)) throw Failure(error);
-
-  DeviceGraph graph(invocation.arguments[0]);
-  graph.render(registerGraph);
-  applyFormatAndRate(graph, invocation);
-  applyInput(graph, invocation);
-
-  auto state = std::make_shared<StreamState>(8);
-  QueueCloser closeQueue{*state};
-  state->keepBytes = !folder.empty();
-  state->keepLimit = frameLimit;
-  // The graph disposes of its callback when it is reset.
-  graph->setMediaCB(new SampleCollector(state));
-
-  const double started = now();
-  check(graph->start(registerGraph), "cannot start capturing from \"" + graph.name() + "\"");
-  if (registerGraph) out("the graph is registered for graph inspection tools");
-
-  std::unique_ptr<FrameWriter> writer;
-  if (!folder.empty()) {
-    CMediaType connected;
-    const long hr = graph->getSampleGrabberMediaType(connected);
-    FrameLayout layout;
-    std::string subtypeName;
-    if (FAILED(hr)) {
-      out("frames are not written: the connected format is unknown (" + describeHResult(hr) + ")");
-    } else if (!layoutFromMediaType(connected, &layout, &subtypeName)) {
-      out("frames are not written: " + subtypeName + " cannot be converted to a picture");
-    } else {
-      out("writing " + subtypeName + " frames of " + std::to_string(layout.width) + "x" +
-          std::to_string(std::abs(layout.height)) + " into " + folder);
-      writer.reset(new FrameWriter(layout, folder));
-    }
-  }
-  if (!writer) {
-    state->keepBytes = false;
-    state->queue.close();
-  }
-
-  ProgressLine progress;
-  auto progressText = [&] {
-    return "frames " + std::to_string(state->delivered.load()) + "  rate " +
-           formatRate(state->measuredRate()) + "  elapsed " + formatSeconds(now() - started);
-  };
-  CapturedSample sample;
-  for (;;) {
-    if (state->queue.pop(&sample, std::chrono::milliseconds(50)) && writer) {
-      writer->write(sample, nullptr);
-    }
-    progress.show(progressText());
-    const uint64_t delivered = state->delivered.load();
-    const double elapsed = now() - started;
-    if (frameLimit && delivered >= frameLimit &&
-        (!writer || writer->written() + writer->failed() >= frameLimit)) {
-      break;
-    }
-    if (secondsLimit > 0 && elapsed >= secondsLimit) break;
-    if (interrupted()) break;
-    if (delivered == 0 && elapsed >= kFirstFrameTimeout) {
-      progress.finish();
-      state->queue.close();
-      graph->stop();
-      throw Failure("no frame arrived from \"" + graph.name() + "\" within " +
-                    formatSeconds(kFirstFrameTimeout));
-    }
-  }
-  state->queue.close();
-  const long stopped = graph->stop();
-  while (writer && state->queue.pop(&sample, std::chrono::milliseconds(0))) {
-    writer->write(sample, nullptr);
-  }
-  progress.show(progressText(), true);
-  progress.finish();
-  check(stopped, "cannot stop the capture");
-  if (writer) {
-    out(std::to_string(writer->written()) + " frames written to " + folder);
-    if (writer->failed()) {
-      throw Failure(std::to_string(writer->failed()) +
-                    " frames could not be written; the first: " + writer->firstError());
-    }
-  }
+  Capture capture(invocation);
+  capture.open(invocation);
+  capture.prepareFrameFiles();
+  capture.pump();
+  capture.stop();
+  capture.report();
   return kExitOk;
 }
-
 
 }  // namespace kivo::probe

@@ -1,6 +1,7 @@
 // The file command: reads the frames and audio of a media file through a
 // FileCaptureGraph.
 
+#include "common/utf8.h"
 #include "core/files.h"
 #include "core/hresult_text.h"
 #include "core/wav.h"
@@ -18,7 +19,6 @@
 
 namespace kivo::probe {
 
-
 namespace {
 
 // Samples of audio waiting to be written; audio blocks are small.
@@ -26,12 +26,6 @@ const size_t kAudioQueue = 64;
 const size_t kVideoQueue = 8;
 // A graph that delivers nothing and never completes for this long is given up.
 const double kStallTimeout = 20.0;
-
-// Resets the graph before the callbacks it holds are disposed of.
-struct GraphReset {
-  FileCaptureGraph& graph;
-  ~GraphReset() { graph.reset(); }
-};
 
 std::string videoInfoText(const DXMediaInfo& info) {
   char buffer[160];
@@ -49,31 +43,32 @@ std::string audioInfoText(const DXMediaInfo& info) {
   return buffer;
 }
 
-template <class Query>
-std::string durationText(Query query) {
+// What `query` says, or "unsupported" when the file cannot say it.
+template <class Unsupported, class Query>
+std::string orUnsupported(Query query) {
   try {
     return query();
-  } catch (const DurationUnsupportedException&) {
-    return "unsupported";
-  }
-}
-
-template <class Query>
-std::string positionText(Query query) {
-  try {
-    return query();
-  } catch (const PositionUnsupportedException&) {
+  } catch (const Unsupported&) {
     return "unsupported";
   }
 }
 
 void printDurationsAndPosition(FileCaptureGraph& graph) {
-  out("duration: " + durationText([&] { return std::to_string(graph.getDurationInFrames()); }) +
-      " frames, " + durationText([&] { return std::to_string(graph.getDurationInSamples()); }) +
-      " samples, " + durationText([&] { return formatSeconds(graph.getDurationInSeconds()); }));
-  out("position: frame " +
-      positionText([&] { return std::to_string(graph.getPositionInFrames()); }) + ", " +
-      positionText([&] { return formatSeconds(graph.getPositionInSeconds()); }));
+  out("duration: " + orUnsupported<DurationUnsupportedException>([&] {
+        return std::to_string(graph.getDurationInFrames());
+      }) +
+      " frames, " + orUnsupported<DurationUnsupportedException>([&] {
+        return std::to_string(graph.getDurationInSamples());
+      }) +
+      " samples, " + orUnsupported<DurationUnsupportedException>([&] {
+        return formatSeconds(graph.getDurationInSeconds());
+      }));
+  out("position: frame " + orUnsupported<PositionUnsupportedException>([&] {
+        return std::to_string(graph.getPositionInFrames());
+      }) +
+      ", " + orUnsupported<PositionUnsupportedException>([&] {
+        return formatSeconds(graph.getPositionInSeconds());
+      }));
 }
 
 // The WAV format of the connected audio, when it can be written.
@@ -92,212 +87,251 @@ bool wavFormatOf(const DXMediaInfo& info, WavFormat* format, std::string* error)
   return isWritableWavFormat(*format, error);
 }
 
+// A media file read through a FileCaptureGraph, step by step: open, seek,
+// prepare the sinks (frame files, the WAV file), pump the samples into
+// them, stop and report. The callbacks are the host's: they are disposed
+// of after the graph is reset, which the destructor does once it has
+// closed the queues, so that a streaming thread waiting in one is
+// released.
+class FileReading {
+ public:
+  explicit FileReading(const Invocation& invocation)
+      : path_(invocation.arguments[0]),
+        folder_(invocation.text("--out")),
+        videoFormat_(invocation.text("--video", "rgb24")),
+        frameLimit_(static_cast<uint64_t>(invocation.integer("--frames", 0))),
+        readVideo_(videoFormat_ != "none"),
+        readAudio_(invocation.has("--audio")),
+        registerGraph_(invocation.has("--register-graph")),
+        video_(kVideoQueue, frameLimit_, !folder_.empty() && readVideo_),
+        audio_(std::make_shared<StreamState>(kAudioQueue)),
+        videoCallback_(new SampleCollector(video_.state())),
+        graph_(tools::widen(path_)) {
+    audio_->keepBytes = !folder_.empty() && readAudio_;
+  }
+  ~FileReading() {
+    audio_->queue.close();
+    video_.state()->queue.close();
+    graph_.reset();
+  }
+
+  void open() {
+    if (readVideo_) {
+      // A value other than the two named formats imposes no subtype: the
+      // decoder's own output arrives.
+      const int frameFormat = videoFormat_ == "rgb24" ? 0 : videoFormat_ == "yuy2" ? 1 : 2;
+      graph_.setVideoCallback(videoCallback_.get(),
+                              static_cast<FileCaptureGraph::VideoFrameFormat>(frameFormat));
+    }
+    if (readAudio_) {
+      audioCallback_.reset(new SampleCollector(audio_));
+      graph_.setAudioCallback(audioCallback_.get(), FileCaptureGraph::SAMPLE_PCM);
+    }
+    const long rendered = graph_.render(registerGraph_);
+    if (FAILED(rendered)) {
+      throw Failure(
+          "cannot open \"" + path_ + "\" (missing codec: " + graph_.getMissingCodecName() + ")",
+          rendered);
+    }
+    out("file: " + path_);
+    const DXMediaInfo* videoInfo = graph_.getVideoInfo();
+    const DXMediaInfo* audioInfo = graph_.getAudioInfo();
+    if (readVideo_) {
+      out("video: " + (videoInfo ? videoInfoText(*videoInfo) : std::string("(none)")));
+    }
+    if (readAudio_) {
+      out("audio: " + (audioInfo ? audioInfoText(*audioInfo) : std::string("(none)")));
+    }
+    printDurationsAndPosition(graph_);
+  }
+
+  void seek(const Invocation& invocation) {
+    if (invocation.has("--seek")) {
+      const double seconds = invocation.number("--seek");
+      try {
+        graph_.setPositionInSeconds(seconds);
+      } catch (const PositionUnsupportedException& exception) {
+        throw Failure("cannot seek to " + formatSeconds(seconds) + ": " + exception.getMessage());
+      }
+      out("seeked to " + formatSeconds(seconds));
+    } else if (invocation.has("--seek-frame")) {
+      const long long frame = invocation.integer("--seek-frame");
+      try {
+        graph_.setPositionInFrames(frame);
+      } catch (const PositionUnsupportedException& exception) {
+        throw Failure("cannot seek to frame " + std::to_string(frame) + ": " +
+                      exception.getMessage());
+      }
+      out("seeked to frame " + std::to_string(frame));
+    }
+  }
+
+  void prepareSinks() {
+    prepareFrameFiles();
+    prepareSoundFile();
+  }
+
+  // Reads until the end, the frame limit or the user's request; true at the
+  // end of the stream.
+  bool pump() {
+    started_ = now();
+    check(graph_.start(registerGraph_), "cannot start reading \"" + path_ + "\"");
+    if (registerGraph_) out("the graph is registered for graph inspection tools");
+    double lastActivity = now();
+    uint64_t lastCount = 0;
+    for (;;) {
+      const bool busy = writeQueuedSound();
+      video_.writeNext(std::chrono::milliseconds(busy ? 0 : 20));
+      progress_.show(progressText());
+      const uint64_t count = video_.state()->delivered.load() + audio_->delivered.load();
+      if (count != lastCount) {
+        lastCount = count;
+        lastActivity = now();
+      }
+      if (video_.reachedLimit()) return false;
+      if (graph_.isStreamFinished() && video_.state()->queue.size() == 0 &&
+          audio_->queue.size() == 0) {
+        return true;
+      }
+      if (interrupted()) return false;
+      if (now() - lastActivity >= kStallTimeout) {
+        progress_.finish();
+        throw Failure("nothing arrived from \"" + path_ + "\" for " + formatSeconds(kStallTimeout));
+      }
+    }
+  }
+
+  void stop() {
+    video_.state()->queue.close();
+    audio_->queue.close();
+    const long stopped = graph_.stop();
+    video_.writeQueued();
+    writeQueuedSound();
+    progress_.show(progressText(), true);
+    progress_.finish();
+    check(stopped, "cannot stop reading");
+  }
+
+  void report(bool finished) {
+    if (finished) {
+      out("end of stream reached");
+    } else if (interrupted()) {
+      out("stopped on request");
+    } else {
+      out("stopped after " + std::to_string(frameLimit_) + " frames");
+    }
+    out("position: " + orUnsupported<PositionUnsupportedException>(
+                           [&] { return formatSeconds(graph_.getPositionInSeconds()); }));
+    video_.reportWritten(folder_);
+    if (writingSound_) {
+      if (soundError_.empty()) sound_.finish(&soundError_);
+      if (!soundError_.empty()) throw Failure("the audio file is incomplete: " + soundError_);
+      out(std::to_string(sound_.dataBytes()) + " bytes of audio written to " + soundPath_);
+    }
+    video_.throwIfWriteFailed();
+  }
+
+ private:
+  void prepareFrameFiles() {
+    if (video_.state()->keepBytes) {
+      const DXMediaInfo* info = graph_.getVideoInfo();
+      FrameLayout layout;
+      if (info && pixelFormatFromName(info->getFormatName(), &layout.format)) {
+        layout.width = info->getVideoWidth();
+        layout.height = info->getVideoHeight();
+        video_.writeInto(layout, folder_);
+        return;
+      }
+      out("frames are not written: " +
+          (info ? info->getFormatName() + " cannot be converted to a picture"
+                : std::string("the file has no video stream")));
+    }
+    video_.writeNothing();
+  }
+
+  void prepareSoundFile() {
+    writingSound_ = audio_->keepBytes && openSoundFile();
+    if (writingSound_) return;
+    audio_->keepBytes = false;
+    audio_->queue.close();
+  }
+
+  bool openSoundFile() {
+    const DXMediaInfo* info = graph_.getAudioInfo();
+    if (!info) {
+      out("audio is not written: the file has no audio stream");
+      return false;
+    }
+    soundPath_ = joinPath(folder_, "audio.wav");
+    std::string error;
+    WavFormat format;
+    if (!wavFormatOf(*info, &format, &error) || !sound_.open(soundPath_, format, &error)) {
+      out("audio is not written: " + error);
+      return false;
+    }
+    out("writing the audio to " + soundPath_);
+    return true;
+  }
+
+  // Appends the queued audio to the WAV file; whether there was any.
+  bool writeQueuedSound() {
+    bool any = false;
+    CapturedSample sample;
+    while (audio_->queue.pop(&sample, std::chrono::milliseconds(0))) {
+      if (writingSound_ && soundError_.empty()) {
+        sound_.append(sample.bytes.data(), sample.bytes.size(), &soundError_);
+      }
+      any = true;
+    }
+    return any;
+  }
+
+  std::string progressText() const {
+    std::string text;
+    if (readVideo_) {
+      text = "frames " + std::to_string(video_.state()->delivered.load()) + "  rate " +
+             formatRate(video_.state()->measuredRate()) + "  ";
+    }
+    if (readAudio_) {
+      text += "audio blocks " + std::to_string(audio_->delivered.load()) + "  ";
+    }
+    return text + "elapsed " + formatSeconds(now() - started_);
+  }
+
+  const std::string path_;
+  const std::string folder_;       // empty: nothing is written
+  const std::string videoFormat_;  // rgb24, yuy2, native or none
+  const uint64_t frameLimit_;      // 0: none
+  const bool readVideo_;
+  const bool readAudio_;
+  const bool registerGraph_;
+  FrameStream video_;
+  std::shared_ptr<StreamState> audio_;
+  CallbackHolder videoCallback_;
+  CallbackHolder audioCallback_;
+  FileCaptureGraph graph_;
+  WavWriter sound_;
+  std::string soundPath_;
+  bool writingSound_ = false;
+  std::string soundError_;
+  ProgressLine progress_;
+  double started_ = 0.0;
+};
+
 }  // namespace
 
 int runFile(const Invocation& invocation) {
-  const std::string path = invocation.arguments[0];
-  const bool registerGraph = invocation.has("--register-graph");
   const std::string folder = invocation.text("--out");
-  const uint64_t frameLimit = static_cast<uint64_t>(invocation.integer("--frames", 0));
-  const std::string video = invocation.text("--video", "rgb24");
-  const bool readVideo = video != "none";
   std::string error;
   if (!folder.empty() && !makeFolders(folder, &error)) throw Failure(error);
-
-  auto videoState = std::make_shared<StreamState>(kVideoQueue);
-  auto audioState = std::make_shared<StreamState>(kAudioQueue);
-  videoState->keepBytes = !folder.empty() && readVideo;
-  videoState->keepLimit = frameLimit;
-  audioState->keepBytes = !folder.empty() && invocation.has("--audio");
-  // The callbacks are the host's: they are disposed of after the graph
-  // is reset (declared first, destroyed last).
-  CallbackHolder videoCallback(new SampleCollector(videoState));
-  CallbackHolder audioCallback;
-
-  FileCaptureGraph graph(widen(path));
-  GraphReset resetAtEnd{graph};
-  QueueCloser closeVideo{*videoState};
-  QueueCloser closeAudio{*audioState};
-  if (readVideo) {
-    // A value other than the two named formats imposes no subtype: the
-    // decoder's own output arrives.
-    const int frameFormat = video == "rgb24" ? 0 : video == "yuy2" ? 1 : 2;
-    graph.setVideoCallback(videoCallback.get(),
-                           static_cast<FileCaptureGraph::VideoFrameFormat>(frameFormat));
-  }
-  if (invocation.has("--audio")) {
-    audioCallback.reset(new SampleCollector(audioState));
-    graph.setAudioCallback(audioCallback.get(), FileCaptureGraph::SAMPLE_PCM);
-  }
-
-  const long rendered = graph.render(registerGraph);
-  if (FAILED(rendered)) {
-    throw Failure(
-        "cannot open \"" + path + "\" (missing codec: " + graph.getMissingCodecName() + ")",
-        rendered);
-  }
-  const DXMediaInfo* videoInfo = graph.getVideoInfo();
-  const DXMediaInfo* audioInfo = graph.getAudioInfo();
-  out("file: " + path);
-  if (readVideo) {
-    out("video: " + (videoInfo ? videoInfoText(*videoInfo) : std::string("(none)")));
-  }
-  if (invocation.has("--audio")) {
-    out("audio: " + (audioInfo ? audioInfoText(*audioInfo) : std::string("(none)")));
-  }
-  printDurationsAndPosition(graph);
-
-  if (invocation.has("--seek")) {
-    const double seconds = invocation.number("--seek");
-    try {
-      graph.setPositionInSeconds(seconds);
-    } catch (const PositionUnsupportedException& exception) {
-      throw Failure("cannot seek to " + formatSeconds(seconds) + ": " + exception.getMessage());
-    }
-    out("seeked to " + formatSeconds(seconds));
-  } else if (invocation.has("--seek-frame")) {
-    const long long frame = invocation.integer("--seek-frame");
-    try {
-      graph.setPositionInFrames(frame);
-    } catch (const PositionUnsupportedException& exception) {
-      throw Failure("cannot seek to frame " + std::to_string(frame) + ": " +
-                    exception.getMessage());
-    }
-    out("seeked to frame " + std::to_string(frame));
-  }
-
-  // Where frames and sound go.
-  std::unique_ptr<FrameWriter> frames;
-  if (videoState->keepBytes) {
-    FrameLayout layout;
-    PixelFormat format;
-    if (videoInfo && pixelFormatFromName(videoInfo->getFormatName(), &format)) {
-      layout.format = format;
-      layout.width = videoInfo->getVideoWidth();
-      layout.height = videoInfo->getVideoHeight();
-      frames.reset(new FrameWriter(layout, folder));
-    } else {
-      out("frames are not written: " +
-          (videoInfo ? videoInfo->getFormatName() + " cannot be converted to a picture"
-                     : std::string("the file has no video stream")));
-    }
-  }
-  if (!frames) {
-    videoState->keepBytes = false;
-    videoState->queue.close();
-  }
-  WavWriter sound;
-  const std::string soundPath = joinPath(folder, "audio.wav");
-  bool writingSound = false;
-  if (audioState->keepBytes) {
-    WavFormat format;
-    if (!audioInfo) {
-      out("audio is not written: the file has no audio stream");
-    } else if (!wavFormatOf(*audioInfo, &format, &error) ||
-               !sound.open(soundPath, format, &error)) {
-      out("audio is not written: " + error);
-    } else {
-      out("writing the audio to " + soundPath);
-      writingSound = true;
-    }
-  }
-  if (!writingSound) {
-    audioState->keepBytes = false;
-    audioState->queue.close();
-  }
-
-  const double started = now();
-  check(graph.start(registerGraph), "cannot start reading \"" + path + "\"");
-  if (registerGraph) out("the graph is registered for graph inspection tools");
-
-  ProgressLine progress;
-  auto progressText = [&] {
-    std::string text;
-    if (readVideo) {
-      text = "frames " + std::to_string(videoState->delivered.load()) + "  rate " +
-             formatRate(videoState->measuredRate()) + "  ";
-    }
-    if (invocation.has("--audio")) {
-      text += "audio blocks " + std::to_string(audioState->delivered.load()) + "  ";
-    }
-    return text + "elapsed " + formatSeconds(now() - started);
-  };
-  CapturedSample sample;
-  std::string soundError;
-  bool finished = false;
-  double lastActivity = now();
-  uint64_t lastCount = 0;
-  for (;;) {
-    bool busy = false;
-    while (audioState->queue.pop(&sample, std::chrono::milliseconds(0))) {
-      if (writingSound && soundError.empty()) {
-        sound.append(sample.bytes.data(), sample.bytes.size(), &soundError);
-      }
-      busy = true;
-    }
-    if (videoState->queue.pop(&sample, std::chrono::milliseconds(busy ? 0 : 20)) && frames) {
-      frames->write(sample, nullptr);
-    }
-    progress.show(progressText());
-    const uint64_t delivered = videoState->delivered.load();
-    const uint64_t count = delivered + audioState->delivered.load();
-    if (count != lastCount) {
-      lastCount = count;
-      lastActivity = now();
-    }
-    if (frameLimit && delivered >= frameLimit &&
-        (!frames || frames->written() + frames->failed() >= frameLimit)) {
-      break;
-    }
-    if (graph.isStreamFinished() && videoState->queue.size() == 0 &&
-        audioState->queue.size() == 0) {
-      finished = true;
-      break;
-    }
-    if (interrupted()) break;
-    if (now() - lastActivity >= kStallTimeout) {
-      progress.finish();
-      throw Failure("nothing arrived from \"" + path + "\" for " + formatSeconds(kStallTimeout));
-    }
-  }
-  videoState->queue.close();
-  audioState->queue.close();
-  const long stopped = graph.stop();
-  while (frames && videoState->queue.pop(&sample, std::chrono::milliseconds(0))) {
-    frames->write(sample, nullptr);
-  }
-  while (audioState->queue.pop(&sample, std::chrono::milliseconds(0))) {
-    if (writingSound && soundError.empty()) {
-      sound.append(sample.bytes.data(), sample.bytes.size(), &soundError);
-    }
-  }
-  progress.show(progressText(), true);
-  progress.finish();
-  check(stopped, "cannot stop reading");
-  if (finished) {
-    out("end of stream reached");
-  } else if (interrupted()) {
-    out("stopped on request");
-  } else {
-    out("stopped after " + std::to_string(frameLimit) + " frames");
-  }
-  try {
-    out("position: " + formatSeconds(graph.getPositionInSeconds()));
-  } catch (const PositionUnsupportedException&) {
-    out("position: unsupported");
-  }
-  if (frames) out(std::to_string(frames->written()) + " frames written to " + folder);
-  if (writingSound) {
-    if (soundError.empty()) sound.finish(&soundError);
-    if (!soundError.empty()) throw Failure("the audio file is incomplete: " + soundError);
-    out(std::to_string(sound.dataBytes()) + " bytes of audio written to " + soundPath);
-  }
-  if (frames && frames->failed()) {
-    throw Failure(std::to_string(frames->failed()) +
-                  " frames could not be written; the first: " + frames->firstError());
-  }
+  FileReading reading(invocation);
+  reading.open();
+  reading.seek(invocation);
+  reading.prepareSinks();
+  const bool finished = reading.pump();
+  reading.stop();
+  reading.report(finished);
   return kExitOk;
 }
-
 
 }  // namespace kivo::probe

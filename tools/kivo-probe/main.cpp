@@ -2,7 +2,7 @@
 // their formats, properties and inputs, captures frames, reads media files
 // and reports the DirectX version, using only what kivo.dll exports.
 
-#include "core/files.h"
+#include "common/com_apartment.h"
 #include "core/hresult_text.h"
 #include "probe.h"
 #include "sampling.h"
@@ -41,19 +41,6 @@ int dispatch(const Invocation& invocation) {
   throw Failure("no handler for the command \"" + command + "\"");
 }
 
-// COM for the program's one thread, for its whole run.
-class ComApartment {
- public:
-  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-  ~ComApartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  HRESULT status() const { return hr_; }
-
- private:
-  HRESULT hr_;
-};
-
 int run(const std::vector<std::string>& args) {
   Invocation invocation;
   std::string error;
@@ -62,33 +49,28 @@ int run(const std::vector<std::string>& args) {
     return kExitUsage;
   }
   if (invocation.help || invocation.command.empty()) {
-    const CommandSpec* command = findCommand(invocation.command);
+    const Command* command = findCommand(invocation.command);
     std::fputs(command ? commandHelp(*command).c_str() : generalHelp().c_str(), stdout);
     // Nothing asked for at all is a usage error; asking for help is not.
     return invocation.help ? kExitOk : kExitUsage;
   }
-  const std::string prefix = "kivo-probe: " + invocation.command + ": ";
+  std::string message;
   try {
     watchForInterruption();
-    ComApartment com;
+    tools::ComApartment com;
     check(com.status(), "COM cannot be initialised");
     return dispatch(invocation);
   } catch (const Failure& failure) {
-    std::fflush(stdout);
-    if (failure.hasStatus) {
-      std::fprintf(stderr, "%s%s: %s\n", prefix.c_str(), failure.what.c_str(),
-                   describeHResult(failure.hr).c_str());
-    } else {
-      std::fprintf(stderr, "%s%s\n", prefix.c_str(), failure.what.c_str());
-    }
+    message = failure.hasStatus ? failure.what + ": " + describeHResult(failure.hr) : failure.what;
   } catch (const HRException& exception) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "%skivo failed: %s%s%s\n", prefix.c_str(), exception.getMessage(),
-                 *exception.getID() ? " " : "", exception.getID());
+    message = std::string("kivo failed: ") + exception.getMessage() +
+              (*exception.getID() ? " " : "") + exception.getID();
   } catch (const std::exception& exception) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s%s\n", prefix.c_str(), exception.what());
+    message = exception.what();
   }
+  // What the command printed before it failed comes first.
+  std::fflush(stdout);
+  std::fprintf(stderr, "kivo-probe: %s: %s\n", invocation.command.c_str(), message.c_str());
   return kExitFailed;
 }
 
@@ -96,7 +78,5 @@ int run(const std::vector<std::string>& args) {
 }  // namespace kivo::probe
 
 int wmain(int argc, wchar_t** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(kivo::probe::narrow(argv[i]));
-  return kivo::probe::run(args);
+  return kivo::probe::run(kivo::tools::utf8Arguments(argc, argv));
 }

@@ -2,7 +2,7 @@
 
 // Shared pieces of kivo-probe's commands.
 
-#include "core/args.h"
+#include "core/command_line.h"
 
 #include <string>
 

@@ -2,6 +2,7 @@
 
 #include "core/bmp.h"
 #include "core/files.h"
+#include "probe.h"
 
 #include <kivo/video_subtype.h>
 
@@ -39,7 +40,7 @@ double StreamState::measuredRate() const {
   return count > 1 && span > 0 ? (count - 1) / span : 0.0;
 }
 
-long SampleCollector::processSample(double sampleTime, IMediaSample* sample) {
+long SampleCollector::processSample(double, IMediaSample* sample) {
   const double arrival = now();
   const uint64_t number = ++state_->delivered;
   if (number == 1) state_->firstArrival = arrival;
@@ -51,7 +52,6 @@ long SampleCollector::processSample(double sampleTime, IMediaSample* sample) {
   const long length = sample->GetActualDataLength();
   CapturedSample copy;
   copy.number = number;
-  copy.time = sampleTime;
   if (length > 0) copy.bytes.assign(data, data + length);
   state_->queue.push(std::move(copy));
   return S_OK;
@@ -102,6 +102,41 @@ bool FrameWriter::write(const CapturedSample& sample, std::string* error) {
   if (firstError_.empty()) firstError_ = problem;
   if (error) *error = problem;
   return false;
+}
+
+FrameStream::FrameStream(size_t capacity, uint64_t limit, bool keep)
+    : state_(std::make_shared<StreamState>(capacity)), limit_(limit) {
+  state_->keepBytes = keep;
+  state_->keepLimit = limit;
+}
+
+void FrameStream::writeNothing() {
+  writer_.reset();
+  state_->keepBytes = false;
+  state_->queue.close();
+}
+
+void FrameStream::writeNext(std::chrono::milliseconds wait) {
+  CapturedSample sample;
+  if (state_->queue.pop(&sample, wait) && writer_) writer_->write(sample, nullptr);
+}
+
+void FrameStream::writeQueued() {
+  CapturedSample sample;
+  while (writer_ && state_->queue.pop(&sample, std::chrono::milliseconds(0))) {
+    writer_->write(sample, nullptr);
+  }
+}
+
+void FrameStream::reportWritten(const std::string& folder) const {
+  if (writer_) out(std::to_string(writer_->written()) + " frames written to " + folder);
+}
+
+void FrameStream::throwIfWriteFailed() const {
+  if (writer_ && writer_->failed()) {
+    throw Failure(std::to_string(writer_->failed()) +
+                  " frames could not be written; the first: " + writer_->firstError());
+  }
 }
 
 void ProgressLine::show(const std::string& text, bool force) {

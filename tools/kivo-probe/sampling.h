@@ -44,20 +44,12 @@ struct StreamState {
   double measuredRate() const;
 };
 
-// Closes a stream's queue when it goes out of scope, so that a streaming
-// thread waiting in it is released before the graph is stopped, on every
-// way out of a command.
-struct QueueCloser {
-  StreamState& state;
-  ~QueueCloser() { state.queue.close(); }
-};
-
 // Counts every sample and, when asked, queues a copy of its bytes. It runs
 // on the streaming thread and never touches the graph.
 class SampleCollector : public IMediaCB {
  public:
   explicit SampleCollector(std::shared_ptr<StreamState> state) : state_(std::move(state)) {}
-  long processSample(double sampleTime, IMediaSample* sample) override;
+  long processSample(double, IMediaSample* sample) override;
 
  private:
   std::shared_ptr<StreamState> state_;
@@ -95,6 +87,45 @@ class FrameWriter {
   uint64_t written_ = 0;
   uint64_t failed_ = 0;
   std::string firstError_;
+};
+
+// The frames of a video stream on the program's side: what the stream's
+// callback shares with the program and, when frames are written, the writer
+// of their files. It closes the queue when it goes, so that a streaming
+// thread waiting in it is released before the graph (declared before it)
+// is stopped, on every way out of a command.
+class FrameStream {
+ public:
+  // With `keep`, the callback keeps the bytes of the first `limit` frames
+  // (0: all) from the start, for the writer chosen once the format is known.
+  FrameStream(size_t capacity, uint64_t limit, bool keep);
+  ~FrameStream() { state_->queue.close(); }
+
+  const std::shared_ptr<StreamState>& state() const { return state_; }
+  // The kept frames are written into `folder` as pictures of `layout`.
+  void writeInto(const FrameLayout& layout, const std::string& folder) {
+    writer_.reset(new FrameWriter(layout, folder));
+  }
+  // No frame is written: none is kept, and none waits in the queue.
+  void writeNothing();
+  // Takes the next queued frame, waiting up to `wait` for one, and writes
+  // it; the wait also paces the caller's loop.
+  void writeNext(std::chrono::milliseconds wait);
+  void writeQueued();
+  // Whether `limit` frames arrived and, when written, were written or failed.
+  bool reachedLimit() const {
+    return limit_ && state_->delivered.load() >= limit_ &&
+           (!writer_ || writer_->written() + writer_->failed() >= limit_);
+  }
+  // "N frames written to FOLDER" when frames are written; then a Failure
+  // naming the first frame that could not be.
+  void reportWritten(const std::string& folder) const;
+  void throwIfWriteFailed() const;
+
+ private:
+  std::shared_ptr<StreamState> state_;
+  uint64_t limit_;
+  std::unique_ptr<FrameWriter> writer_;
 };
 
 // One progress line, rewritten in place with a carriage return.

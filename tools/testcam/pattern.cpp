@@ -3,9 +3,11 @@
 // the start-of-image marker), followed by a pattern that moves with the
 // counter and follows the device's settings.
 
+#include "pattern.h"
+
 #include <cstring>
 
-#include "testcam.h"
+#include "profiles.h"
 
 namespace testcam {
 
@@ -56,6 +58,10 @@ class Painter {
   Painter(int w, int h, const PictureSettings& s, uint32_t counter)
       : w_(w), h_(h), s_(s), counter_(counter) {}
 
+  int width() const { return w_; }
+  int height() const { return h_; }
+  long brightness() const { return s_.brightness; }
+
   Rgb at(int x, int y) const {
     if (s_.black) return Rgb{0, 0, 0};
     const int sx = s_.flipHorizontal ? w_ - 1 - x : x;
@@ -85,94 +91,103 @@ BYTE chromaV(const Rgb& c) {
   return static_cast<BYTE>(clamp255(((112 * c.r - 94 * c.g - 18 * c.b + 128) >> 8) + 128));
 }
 
-}  // namespace
-
-long frameSize(const AM_MEDIA_TYPE& type) {
-  const BITMAPINFOHEADER* bmi = bitmapHeader(type);
-  if (!bmi) return 0;
-  if (type.subtype == MEDIASUBTYPE_MJPG) return static_cast<long>(sizeof(kJpegFrame) + 8);
-  const long w = bmi->biWidth;
-  const long h = bmi->biHeight < 0 ? -bmi->biHeight : bmi->biHeight;
-  if (type.subtype == MEDIASUBTYPE_RGB24) return ((w * 3 + 3) & ~3L) * h;
-  if (type.subtype == MEDIASUBTYPE_RGB32) return w * 4 * h;
-  if (type.subtype == MEDIASUBTYPE_YUY2) return w * 2 * h;
-  if (type.subtype == kSubtypeI420 || type.subtype == MEDIASUBTYPE_NV12) return w * h * 3 / 2;
-  return 0;
+// The bytes of one frame of `type`: the JPEG's for MJPG, else the image size
+// of its format block (every type streamed is one of the device's); 0 for
+// a subtype the camera does not draw.
+long frameSize(const AM_MEDIA_TYPE& type, const BITMAPINFOHEADER& bmi) {
+  const GUID& subtype = type.subtype;
+  if (subtype == MEDIASUBTYPE_MJPG) return static_cast<long>(sizeof(kJpegFrame) + 8);
+  const bool drawn = subtype == MEDIASUBTYPE_RGB24 || subtype == MEDIASUBTYPE_RGB32 ||
+                     subtype == MEDIASUBTYPE_YUY2 || subtype == kSubtypeI420 ||
+                     subtype == MEDIASUBTYPE_NV12;
+  return drawn ? static_cast<long>(bmi.biSizeImage) : 0;
 }
+
+// Start of image, a comment segment carrying the counter, then the rest of
+// a valid grey JPEG picture.
+long drawJpeg(uint32_t counter, BYTE* buffer) {
+  const BYTE header[] = {0xFF, 0xD8, 0xFF, 0xFE, 0x00, 0x06};
+  std::memcpy(buffer, header, sizeof(header));
+  std::memcpy(buffer + 6, &counter, 4);
+  std::memcpy(buffer + 10, kJpegFrame + 2, sizeof(kJpegFrame) - 2);
+  return static_cast<long>(10 + sizeof(kJpegFrame) - 2);
+}
+
+// RGB24 or RGB32 (`bytes` per pixel), rows padded to 4 bytes.
+void drawRgb(const Painter& paint, int bytes, bool bottomUp, BYTE* buffer) {
+  const int w = paint.width(), h = paint.height();
+  const long bright = paint.brightness();
+  const long stride = bytes == 3 ? ((w * 3 + 3) & ~3L) : w * 4L;
+  for (int row = 0; row < h; ++row) {
+    const int y = bottomUp ? h - 1 - row : row;
+    BYTE* p = buffer + stride * row;
+    for (int x = 0; x < w; ++x, p += bytes) {
+      const Rgb c = paint.at(x, y);
+      p[0] = static_cast<BYTE>(clamp255(c.b + bright));
+      p[1] = static_cast<BYTE>(clamp255(c.g + bright));
+      p[2] = static_cast<BYTE>(clamp255(c.r + bright));
+      if (bytes == 4) p[3] = 0xFF;
+    }
+  }
+}
+
+void drawYuy2(const Painter& paint, BYTE* buffer) {
+  const int w = paint.width(), h = paint.height();
+  const long bright = paint.brightness();
+  for (int y = 0; y < h; ++y) {
+    BYTE* p = buffer + static_cast<long>(w) * 2 * y;
+    for (int x = 0; x + 1 < w; x += 2, p += 4) {
+      const Rgb a = paint.at(x, y);
+      const Rgb b = paint.at(x + 1, y);
+      p[0] = luma(a, bright);
+      p[1] = chromaU(a);
+      p[2] = luma(b, bright);
+      p[3] = chromaV(a);
+    }
+  }
+}
+
+// I420 or NV12: a luma plane, then chroma at half resolution (two planes,
+// or one of interleaved U and V).
+void drawPlanar420(const Painter& paint, bool nv12, BYTE* buffer) {
+  const int w = paint.width(), h = paint.height();
+  BYTE* chroma = buffer + static_cast<long>(w) * h;
+  const long chromaPlane = static_cast<long>(w / 2) * (h / 2);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const Rgb c = paint.at(x, y);
+      buffer[static_cast<long>(y) * w + x] = luma(c, paint.brightness());
+      if ((x & 1) != 0 || (y & 1) != 0) continue;
+      const long cy = y / 2;
+      const long cx = x / 2;
+      if (nv12) {
+        chroma[cy * w + cx * 2] = chromaU(c);
+        chroma[cy * w + cx * 2 + 1] = chromaV(c);
+      } else {
+        chroma[cy * (w / 2) + cx] = chromaU(c);
+        chroma[chromaPlane + cy * (w / 2) + cx] = chromaV(c);
+      }
+    }
+  }
+}
+
+}  // namespace
 
 long drawFrame(const AM_MEDIA_TYPE& type, const PictureSettings& settings, uint32_t counter,
                BYTE* buffer, long size) {
   const BITMAPINFOHEADER* bmi = bitmapHeader(type);
-  const long needed = frameSize(type);
-  if (!bmi || needed == 0 || !buffer || size < needed || needed < 12) return 0;
-  const int w = bmi->biWidth;
-  const int h = bmi->biHeight < 0 ? -bmi->biHeight : bmi->biHeight;
-  const bool bottomUp = bmi->biHeight > 0;
-  const Painter paint(w, h, settings, counter);
-  const long bright = settings.brightness;
+  const long needed = bmi ? frameSize(type, *bmi) : 0;
+  if (needed < 12 || !buffer || size < needed) return 0;
   const GUID& subtype = type.subtype;
-
-  if (subtype == MEDIASUBTYPE_MJPG) {
-    // Start of image, a comment segment carrying the counter, then the rest
-    // of a valid grey JPEG picture.
-    buffer[0] = 0xFF;
-    buffer[1] = 0xD8;
-    buffer[2] = 0xFF;
-    buffer[3] = 0xFE;
-    buffer[4] = 0x00;
-    buffer[5] = 0x06;
-    std::memcpy(buffer + 6, &counter, 4);
-    std::memcpy(buffer + 10, kJpegFrame + 2, sizeof(kJpegFrame) - 2);
-    return static_cast<long>(10 + sizeof(kJpegFrame) - 2);
-  }
+  if (subtype == MEDIASUBTYPE_MJPG) return drawJpeg(counter, buffer);
+  const Painter paint(bmi->biWidth, bmi->biHeight < 0 ? -bmi->biHeight : bmi->biHeight, settings,
+                      counter);
   if (subtype == MEDIASUBTYPE_RGB24 || subtype == MEDIASUBTYPE_RGB32) {
-    const int bytes = subtype == MEDIASUBTYPE_RGB24 ? 3 : 4;
-    const long stride = subtype == MEDIASUBTYPE_RGB24 ? ((w * 3 + 3) & ~3L) : w * 4L;
-    for (int row = 0; row < h; ++row) {
-      const int y = bottomUp ? h - 1 - row : row;
-      BYTE* p = buffer + stride * row;
-      for (int x = 0; x < w; ++x, p += bytes) {
-        const Rgb c = paint.at(x, y);
-        p[0] = static_cast<BYTE>(clamp255(c.b + bright));
-        p[1] = static_cast<BYTE>(clamp255(c.g + bright));
-        p[2] = static_cast<BYTE>(clamp255(c.r + bright));
-        if (bytes == 4) p[3] = 0xFF;
-      }
-    }
+    drawRgb(paint, subtype == MEDIASUBTYPE_RGB24 ? 3 : 4, bmi->biHeight > 0, buffer);
   } else if (subtype == MEDIASUBTYPE_YUY2) {
-    for (int y = 0; y < h; ++y) {
-      BYTE* p = buffer + static_cast<long>(w) * 2 * y;
-      for (int x = 0; x + 1 < w; x += 2, p += 4) {
-        const Rgb a = paint.at(x, y);
-        const Rgb b = paint.at(x + 1, y);
-        p[0] = luma(a, bright);
-        p[1] = chromaU(a);
-        p[2] = luma(b, bright);
-        p[3] = chromaV(a);
-      }
-    }
-  } else {  // I420 or NV12: a luma plane, then chroma at half resolution
-    const bool nv12 = subtype == MEDIASUBTYPE_NV12;
-    BYTE* lumaPlane = buffer;
-    BYTE* chroma = buffer + static_cast<long>(w) * h;
-    const long chromaPlane = static_cast<long>(w / 2) * (h / 2);
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) {
-        const Rgb c = paint.at(x, y);
-        lumaPlane[static_cast<long>(y) * w + x] = luma(c, bright);
-        if ((x & 1) == 0 && (y & 1) == 0) {
-          const long cy = y / 2;
-          const long cx = x / 2;
-          if (nv12) {
-            chroma[cy * w + cx * 2] = chromaU(c);
-            chroma[cy * w + cx * 2 + 1] = chromaV(c);
-          } else {
-            chroma[cy * (w / 2) + cx] = chromaU(c);
-            chroma[chromaPlane + cy * (w / 2) + cx] = chromaV(c);
-          }
-        }
-      }
-    }
+    drawYuy2(paint, buffer);
+  } else {
+    drawPlanar420(paint, subtype == MEDIASUBTYPE_NV12, buffer);
   }
   std::memcpy(buffer, &counter, 4);
   return needed;

@@ -3,29 +3,43 @@
 
 #include <olectl.h>
 
+#include <new>
 #include <string>
+#include <vector>
 
-#include "testcam.h"
+#include "capture_filter.h"
+#include "com_object.h"
+#include "profiles.h"
+#include "testcam_ids.h"
 
 namespace testcam {
+
 namespace {
 
+std::atomic<long> g_moduleCount{0};
 HMODULE g_module = nullptr;
 
-// A device as it is registered; the broken one has no profile.
+}  // namespace
+
+void moduleAddRef() { ++g_moduleCount; }
+void moduleRelease() { --g_moduleCount; }
+long moduleCount() { return g_moduleCount; }
+
+namespace {
+
+// A device as it is registered: the working ones and the broken one.
 struct Registration {
   const CLSID* clsid;
   const wchar_t* name;
   int number;
-  const DeviceProfile* profile;
 };
 
 std::vector<Registration> registrations() {
   std::vector<Registration> list;
   for (const DeviceProfile& profile : deviceProfiles()) {
-    list.push_back({profile.clsid, profile.name, profile.number, &profile});
+    list.push_back({profile.clsid, profile.name, profile.number});
   }
-  list.push_back({&kBrokenCameraClsid, kBrokenCameraName, 2, nullptr});
+  list.push_back({&kBrokenCameraClsid, kBrokenCameraName, 2});
   return list;
 }
 
@@ -35,27 +49,10 @@ std::wstring guidText(REFGUID guid) {
   return text;
 }
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public RefCounted<IClassFactory> {
  public:
-  explicit ClassFactory(const DeviceProfile* profile) : profile_(profile) { moduleAddRef(); }
-  ~ClassFactory() { moduleRelease(); }
+  explicit ClassFactory(const DeviceProfile* profile) : profile_(profile) {}
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** result) override {
-    if (!result) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *result = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *result = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** result) override {
     if (!result) return E_POINTER;
     *result = nullptr;
@@ -74,9 +71,13 @@ class ClassFactory final : public IClassFactory {
   }
 
  private:
-  std::atomic<ULONG> refs_{1};
   const DeviceProfile* profile_;
 };
+
+LONG setString(HKEY key, const wchar_t* name, const wchar_t* value) {
+  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                        static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+}
 
 HRESULT writeClassKey(const Registration& entry, const std::wstring& modulePath) {
   const std::wstring key = L"CLSID\\" + guidText(*entry.clsid);
@@ -84,22 +85,14 @@ HRESULT writeClassKey(const Registration& entry, const std::wstring& modulePath)
   LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
                                 &classKey, nullptr);
   if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-  RegSetValueExW(classKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(entry.name),
-                 static_cast<DWORD>((wcslen(entry.name) + 1) * sizeof(wchar_t)));
+  setString(classKey, nullptr, entry.name);
   HKEY serverKey = nullptr;
   status = RegCreateKeyExW(classKey, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
                            &serverKey, nullptr);
   RegCloseKey(classKey);
   if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-  const wchar_t* model = L"Both";
-  status = RegSetValueExW(serverKey, nullptr, 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(modulePath.c_str()),
-                          static_cast<DWORD>((modulePath.size() + 1) * sizeof(wchar_t)));
-  if (status == ERROR_SUCCESS) {
-    status = RegSetValueExW(serverKey, L"ThreadingModel", 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(model),
-                            static_cast<DWORD>((wcslen(model) + 1) * sizeof(wchar_t)));
-  }
+  status = setString(serverKey, nullptr, modulePath.c_str());
+  if (status == ERROR_SUCCESS) status = setString(serverKey, L"ThreadingModel", L"Both");
   RegCloseKey(serverKey);
   return HRESULT_FROM_WIN32(status);
 }
@@ -125,7 +118,7 @@ HRESULT enterInCategory(IFilterMapper2* mapper, const Registration& entry) {
   if (FAILED(hr)) return hr;
   if (!moniker) return E_UNEXPECTED;
   CComPtr<IPropertyBag> bag;
-  hr = moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag));
+  hr = moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag));
   if (FAILED(hr)) return hr;
   // One device has an empty path, as some drivers of virtual devices write.
   const std::wstring path = *entry.clsid == kNoPathCameraClsid
@@ -156,8 +149,7 @@ class ComForRegistration {
 HRESULT unregisterAll() {
   ComForRegistration com;
   CComPtr<IFilterMapper2> mapper;
-  HRESULT result = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IFilterMapper2, reinterpret_cast<void**>(&mapper));
+  HRESULT result = mapper.CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER);
   for (const Registration& entry : registrations()) {
     if (mapper) {
       const std::wstring instance = guidText(*entry.clsid);
@@ -178,8 +170,7 @@ HRESULT registerAll() {
   if (length == 0 || length >= MAX_PATH * 2) return E_FAIL;
   ComForRegistration com;
   CComPtr<IFilterMapper2> mapper;
-  HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IFilterMapper2, reinterpret_cast<void**>(&mapper));
+  HRESULT hr = mapper.CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER);
   if (FAILED(hr)) return hr;
   for (const Registration& entry : registrations()) {
     hr = writeClassKey(entry, path);

@@ -1,22 +1,9 @@
 #include "core/bmp.h"
 
 #include "core/files.h"
+#include "core/little_endian.h"
 
 namespace kivo::probe {
-
-namespace {
-
-void put16(std::vector<uint8_t>& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t value) {
-  put16(out, value & 0xFFFF);
-  put16(out, value >> 16);
-}
-
-}  // namespace
 
 std::vector<uint8_t> encodeBmp(const RgbImage& image) {
   const uint32_t fileHeaderSize = 14, infoHeaderSize = 40;

@@ -1,32 +1,13 @@
 #include "core/files.h"
 
+#include "common/utf8.h"
+
 #include <windows.h>
 
 #include <cerrno>
 #include <cstring>
 
 namespace kivo::probe {
-
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-  return wide;
-}
-
-std::string narrow(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return std::string();
-  std::string result(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], length,
-                      nullptr, nullptr);
-  return result;
-}
 
 std::string joinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
@@ -40,7 +21,7 @@ bool makeFolders(const std::string& path, std::string* error) {
     if (error) *error = "empty folder name";
     return false;
   }
-  const std::wstring wide = widen(path);
+  const std::wstring wide = tools::widen(path);
   DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return true;
@@ -69,7 +50,7 @@ OutputFile::~OutputFile() {
 bool OutputFile::open(const std::string& path, std::string* error) {
   if (file_) close(nullptr);
   path_ = path;
-  file_ = _wfopen(widen(path).c_str(), L"wb");
+  file_ = _wfopen(tools::widen(path).c_str(), L"wb");
   if (!file_) {
     if (error) *error = "cannot create \"" + path + "\": " + std::strerror(errno);
     return false;

@@ -7,10 +7,6 @@
 
 namespace kivo::probe {
 
-// UTF-8 text to UTF-16 and back (the command line and file names).
-std::wstring widen(const std::string& text);
-std::string narrow(const std::wstring& text);
-
 // Joins a folder and a file name with a backslash unless the folder already
 // ends with a separator.
 std::string joinPath(const std::string& folder, const std::string& name);
@@ -32,7 +28,6 @@ class OutputFile {
   bool writeAt(uint64_t offset, const void* data, size_t size, std::string* error);
   bool close(std::string* error);
   bool isOpen() const { return file_ != nullptr; }
-  const std::string& path() const { return path_; }
 
  private:
   std::FILE* file_ = nullptr;

@@ -30,8 +30,6 @@ const NamedStatus kNames[] = {
 // clang-format on
 #undef NAMED
 
-}  // namespace
-
 const char* hresultName(long hr) {
   for (const NamedStatus& entry : kNames) {
     if (entry.hr == static_cast<HRESULT>(hr)) return entry.name;
@@ -76,6 +74,8 @@ std::string formatHResult(long hr, const std::string& text) {
   const std::string hex = hresultHex(hr);
   return text.empty() ? hex : hex + " (" + text + ")";
 }
+
+}  // namespace
 
 std::string describeHResult(long hr) { return formatHResult(hr, hresultText(hr)); }
 

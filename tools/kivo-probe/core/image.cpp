@@ -89,19 +89,21 @@ void put(RgbImage* image, uint64_t x, uint64_t y, uint32_t rgb) {
   p[2] = static_cast<uint8_t>(rgb >> 16);
 }
 
+// Each format under every name kivo writes for it; its own name first.
+const struct {
+  const char* name;
+  PixelFormat format;
+} kPixelFormatNames[] = {
+    {"YUY2", PixelFormat::YUY2},   {"YUYV", PixelFormat::YUY2},    {"UYVY", PixelFormat::UYVY},
+    {"Y422", PixelFormat::UYVY},   {"I420", PixelFormat::I420},    {"IYUV", PixelFormat::I420},
+    {"YV12", PixelFormat::YV12},   {"NV12", PixelFormat::NV12},    {"RGB24", PixelFormat::RGB24},
+    {"RGB32", PixelFormat::RGB32}, {"ARGB32", PixelFormat::RGB32},
+};
+
 }  // namespace
 
 bool pixelFormatFromName(const std::string& name, PixelFormat* format) {
-  static const struct {
-    const char* name;
-    PixelFormat format;
-  } kNames[] = {
-      {"YUY2", PixelFormat::YUY2},   {"YUYV", PixelFormat::YUY2},    {"UYVY", PixelFormat::UYVY},
-      {"Y422", PixelFormat::UYVY},   {"I420", PixelFormat::I420},    {"IYUV", PixelFormat::I420},
-      {"YV12", PixelFormat::YV12},   {"NV12", PixelFormat::NV12},    {"RGB24", PixelFormat::RGB24},
-      {"RGB32", PixelFormat::RGB32}, {"ARGB32", PixelFormat::RGB32},
-  };
-  for (const auto& entry : kNames) {
+  for (const auto& entry : kPixelFormatNames) {
     if (name == entry.name) {
       if (format) *format = entry.format;
       return true;
@@ -111,29 +113,10 @@ bool pixelFormatFromName(const std::string& name, PixelFormat* format) {
 }
 
 const char* pixelFormatName(PixelFormat format) {
-  switch (format) {
-    case PixelFormat::YUY2:
-      return "YUY2";
-    case PixelFormat::UYVY:
-      return "UYVY";
-    case PixelFormat::I420:
-      return "I420";
-    case PixelFormat::YV12:
-      return "YV12";
-    case PixelFormat::NV12:
-      return "NV12";
-    case PixelFormat::RGB24:
-      return "RGB24";
-    case PixelFormat::RGB32:
-      return "RGB32";
+  for (const auto& entry : kPixelFormatNames) {
+    if (entry.format == format) return entry.name;
   }
   return "?";
-}
-
-size_t frameBytes(const FrameLayout& layout) {
-  Geometry g;
-  if (!computeGeometry(layout, &g)) return 0;
-  return static_cast<size_t>(g.total);
 }
 
 uint32_t RgbImage::rgbAt(int x, int y) const {

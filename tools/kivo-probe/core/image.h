@@ -36,10 +36,6 @@ struct FrameLayout {
   int stride = 0;
 };
 
-// Bytes a frame of this layout occupies; 0 for an impossible layout (a size
-// of zero or less, a stride shorter than a row, or a size that overflows).
-size_t frameBytes(const FrameLayout& layout);
-
 // A 24-bit picture: rows top-down, 3 bytes per pixel in the order blue,
 // green, red, rows packed without padding.
 struct RgbImage {

@@ -13,7 +13,6 @@ namespace kivo::probe {
 // One media sample copied out of DirectShow's buffer.
 struct CapturedSample {
   uint64_t number = 0;  // 1 for the first sample of the stream
-  double time = 0.0;    // start time in seconds, as the grabber reported it
   std::vector<uint8_t> bytes;
 };
 

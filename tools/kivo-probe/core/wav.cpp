@@ -1,5 +1,7 @@
 #include "core/wav.h"
 
+#include "core/little_endian.h"
+
 namespace kivo::probe {
 
 namespace {
@@ -7,17 +9,31 @@ namespace {
 // The largest data chunk that keeps the RIFF size within 32 bits.
 const uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36 - 1;
 
-void put16(std::vector<uint8_t>& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t value) {
-  put16(out, value & 0xFFFF);
-  put16(out, value >> 16);
-}
-
 void putTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+
+// The 44 bytes that precede the sample data of a WAV file holding
+// `dataBytes` bytes of samples (sizes are capped at what RIFF can hold).
+std::vector<uint8_t> wavHeader(const WavFormat& format, uint32_t dataBytes) {
+  const uint64_t data = dataBytes > kMaxDataBytes ? kMaxDataBytes : dataBytes;
+  const uint64_t padded = data + (data & 1);
+  std::vector<uint8_t> out;
+  out.reserve(44);
+  putTag(out, "RIFF");
+  put32(out, static_cast<uint32_t>(36 + padded));
+  putTag(out, "WAVE");
+  putTag(out, "fmt ");
+  put32(out, 16);
+  put16(out, format.formatTag);
+  put16(out, format.channels);
+  put32(out, format.samplesPerSecond);
+  // The byte rate follows from the other fields, whatever the source said.
+  put32(out, format.samplesPerSecond * format.blockAlign);
+  put16(out, format.blockAlign);
+  put16(out, format.bitsPerSample);
+  putTag(out, "data");
+  put32(out, static_cast<uint32_t>(data));
+  return out;
+}
 
 }  // namespace
 
@@ -47,28 +63,6 @@ bool isWritableWavFormat(const WavFormat& format, std::string* error) {
   if (problem.empty()) return true;
   if (error) *error = "cannot write a WAV file for " + problem;
   return false;
-}
-
-std::vector<uint8_t> wavHeader(const WavFormat& format, uint32_t dataBytes) {
-  const uint64_t data = dataBytes > kMaxDataBytes ? kMaxDataBytes : dataBytes;
-  const uint64_t padded = data + (data & 1);
-  std::vector<uint8_t> out;
-  out.reserve(44);
-  putTag(out, "RIFF");
-  put32(out, static_cast<uint32_t>(36 + padded));
-  putTag(out, "WAVE");
-  putTag(out, "fmt ");
-  put32(out, 16);
-  put16(out, format.formatTag);
-  put16(out, format.channels);
-  put32(out, format.samplesPerSecond);
-  // The byte rate follows from the other fields, whatever the source said.
-  put32(out, format.samplesPerSecond * format.blockAlign);
-  put16(out, format.blockAlign);
-  put16(out, format.bitsPerSample);
-  putTag(out, "data");
-  put32(out, static_cast<uint32_t>(data));
-  return out;
 }
 
 bool WavWriter::open(const std::string& path, const WavFormat& format, std::string* error) {

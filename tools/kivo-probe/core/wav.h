@@ -24,10 +24,6 @@ struct WavFormat {
 // a block size that matches channels and bits. `error` says what is wrong.
 bool isWritableWavFormat(const WavFormat& format, std::string* error);
 
-// The 44 bytes that precede the sample data of a WAV file holding
-// `dataBytes` bytes of samples (sizes are capped at what RIFF can hold).
-std::vector<uint8_t> wavHeader(const WavFormat& format, uint32_t dataBytes);
-
 // Writes a WAV file piece by piece: the header first, with sizes patched in
 // when the file is finished. Sample data beyond 4 GB is dropped.
 class WavWriter {

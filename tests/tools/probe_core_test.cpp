@@ -1,21 +1,78 @@
-// kivo-probe's output: frame conversion, BMP and WAV files.
+// kivo-probe's parts that need no kivo: the command line, the samples a
+// streaming thread hands over, frame conversion, BMP and WAV files.
 
+#include "common/options.h"
+#include "common/utf8.h"
 #include "core/bmp.h"
+#include "core/command_line.h"
 #include "core/files.h"
 #include "core/image.h"
+#include "core/sample_queue.h"
 #include "core/wav.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include "support/wait.h"
+
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kivo::probe {
 namespace {
+
+// Numbers are strict; a case-insensitive name match must be unique, an exact one always wins.
+TEST(CommandLine, ParsesOptionsAndRefusesAWrongLineWithAReason) {
+  Invocation capture;
+  std::string error;
+  ASSERT_TRUE(parseCommandLine({"capture", "--frames", "5", "--out=C:\\x", "--", "--odd name"},
+                               &capture, &error))
+      << error;
+  EXPECT_EQ(std::vector<std::string>{"--odd name"}, capture.arguments);
+  EXPECT_EQ(5, capture.integer("--frames"));
+  EXPECT_EQ("C:\\x", capture.text("--out"));
+  EXPECT_FALSE(
+      parseCommandLine({"capture", "0", "--frames", "2", "--seconds", "1"}, &capture, &error));
+  EXPECT_NE(std::string::npos, error.find("together")) << error;
+  long long integer = 0;
+  EXPECT_TRUE(tools::parseInteger("-9223372036854775808", &integer));
+  for (const char* bad : {"", " 5", "1.5", "0x", "99999999999999999999"})
+    EXPECT_FALSE(tools::parseInteger(bad, &integer)) << bad;
+  double number = 0;
+  EXPECT_FALSE(tools::parseNumber("1e999", &number));
+  EXPECT_EQ(-1, matchName({"Cam", "CAM"}, "cam"));
+  EXPECT_EQ(1, matchName({"Cam", "CAM"}, "CAM"));
+}
+
+using std::chrono::milliseconds;
+
+// A full queue makes the producer wait until a sample is taken or the queue closes.
+TEST(SampleQueue, KeepsOrderAndAFullQueueWaitsForTheConsumerOrTheClose) {
+  SampleQueue queue(1);
+  ASSERT_TRUE(queue.push(CapturedSample{1, {}}));
+  test::EventCounter pushed;
+  std::thread producer([&] {
+    if (queue.push(CapturedSample{2, {}})) pushed.add();
+    if (!queue.push(CapturedSample{3, {}})) pushed.add();  // refused once closed
+  });
+  EXPECT_FALSE(pushed.waitFor(1, milliseconds(100)));
+  CapturedSample sample;
+  ASSERT_TRUE(queue.pop(&sample, milliseconds(0)));
+  EXPECT_EQ(1u, sample.number);
+  EXPECT_TRUE(pushed.waitFor(1, milliseconds(5000)));
+  queue.close();
+  EXPECT_TRUE(pushed.waitFor(2, milliseconds(5000)));
+  producer.join();
+  EXPECT_FALSE(queue.push(CapturedSample{4, {}}));
+  ASSERT_TRUE(queue.pop(&sample, milliseconds(0)));  // queued before closing: still there
+  EXPECT_EQ(2u, sample.number);
+  EXPECT_FALSE(queue.pop(&sample, milliseconds(10)));
+}
 
 // Converts and returns the pixels top-down.
 std::vector<uint32_t> convert(const FrameLayout& layout, const std::vector<uint8_t>& frame) {
@@ -37,7 +94,6 @@ TEST(ConvertFrame, RowOrderPaddingChromaPlacementAndShortBuffers) {
   EXPECT_EQ((std::vector<uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}),
             convert({PixelFormat::RGB24, 2, -2, 0}, rgb24));
   EXPECT_EQ(0x000000u, yuvToRgb(0, 128, 128));  // clipped, not wrapped
-  ASSERT_EQ(0xFF0000u, yuvToRgb(81, 90, 240));
   EXPECT_EQ((std::vector<uint32_t>{0xFF0000, 0xFF0000}),
             convert({PixelFormat::YUY2, 2, 1, 0}, {81, 90, 81, 240}));
   // Odd sizes round the chroma planes up: 3x3 I420 is 9 + 4 + 4 bytes.
@@ -52,50 +108,35 @@ TEST(ConvertFrame, RowOrderPaddingChromaPlacementAndShortBuffers) {
   EXPECT_NE(std::string::npos, error.find("impossible")) << error;  // stride below the row
 }
 
-// A 3x2 image: rows bottom-up and padded to 12 bytes.
+// A 3x2 picture: its rows stored bottom-up and padded to 12 bytes.
 TEST(Bmp, BottomUpPaddedRows) {
-  const std::vector<uint8_t> frame = {1,  2,  3,  4,  5,  6,  7,  8,  9,  0, 0, 0,
-                                      10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0};
-  RgbImage image;
-  std::string error;
-  ASSERT_TRUE(
-      convertFrame({PixelFormat::RGB24, 3, -2, 0}, frame.data(), frame.size(), &image, &error));
+  const RgbImage image{3, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}};
   const std::vector<uint8_t> bmp = encodeBmp(image);
   ASSERT_EQ(54u + 24u, bmp.size());
   EXPECT_EQ(54, bmp[10]);  // pixel offset; the probe's test on Wine reads the other fields
-  EXPECT_EQ(std::vector<uint8_t>(frame.begin() + 12, frame.end()),
+  EXPECT_EQ((std::vector<uint8_t>{10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0}),
             std::vector<uint8_t>(bmp.begin() + 54, bmp.begin() + 66));
-}
-
-std::string tempPath(const char* name) {
-  wchar_t folder[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
-  return joinPath(narrow(folder), name);
 }
 
 // Three bytes of 8-bit stereo data: finish pads them to four and patches the sizes.
 TEST(WavWriter, WritesTheRiffLayoutPatchesTheSizesAndPadsOddData) {
-  WavFormat format;
-  format.formatTag = 1;
-  format.channels = 2;
-  format.samplesPerSecond = 44100;
-  format.averageBytesPerSecond = 1;  // derived from rate and block, not copied
-  format.blockAlign = 2;
-  format.bitsPerSample = 8;
-  const std::string path = tempPath("kivo-tools-test.wav");
+  // PCM; the bytes per second (1) are derived from rate and block, not copied.
+  const WavFormat format = {1, 2, 44100, 1, 2, 8};
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::string path = joinPath(tools::narrow(temp), "kivo-tools-test.wav");
   WavWriter writer;
   std::string error;
   const uint8_t data[] = {9, 10, 11};
-  ASSERT_TRUE(writer.open(path, format, &error)) << error;
-  ASSERT_TRUE(writer.append(data, 2, &error));
-  ASSERT_TRUE(writer.append(data + 2, 1, &error));
-  ASSERT_TRUE(writer.finish(&error)) << error;
+  ASSERT_TRUE(writer.open(path, format, &error) && writer.append(data, 2, &error) &&
+              writer.append(data + 2, 1, &error) && writer.finish(&error))
+      << error;
   std::vector<uint8_t> bytes(64);
-  std::FILE* file = _wfopen(widen(path).c_str(), L"rb");
+  std::FILE* file = _wfopen(tools::widen(path).c_str(), L"rb");
   ASSERT_NE(nullptr, file);
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
   std::fclose(file);
-  DeleteFileW(widen(path).c_str());
+  DeleteFileW(tools::widen(path).c_str());
   const std::vector<uint8_t> expected = {
       'R',  'I',  'F', 'F', 40,   0,    0,    0,   'W', 'A', 'V', 'E',  // 36 + 4 padded data bytes
       'f',  'm',  't', ' ', 16,   0,    0,    0,   1,   0,   2,   0,    // PCM, stereo
@@ -104,7 +145,7 @@ TEST(WavWriter, WritesTheRiffLayoutPatchesTheSizesAndPadsOddData) {
   };
   EXPECT_EQ(expected, bytes);
 
-  EXPECT_FALSE(writer.open(tempPath("no-such-folder\\x.wav"), format, &error));
+  EXPECT_FALSE(writer.open(joinPath(tools::narrow(temp), "no-such-folder\\x.wav"), format, &error));
   EXPECT_NE(std::string::npos, error.find("cannot create")) << error;
 }
 

@@ -1,0 +1,22 @@
+#pragma once
+
+// The video capture device of a given friendly name, for kivo-bench and
+// kivo-soak, which measure the KIVO Test Camera's devices by name.
+
+#include <kivo/filter_enums.h>
+#include <kivo/video_capture_filter.h>
+
+#include <string>
+
+namespace kivo::tools {
+
+// The first device of that name among `devices`, or null.
+inline kivo::VideoCaptureFilter* findVideoDevice(const kivo::FilterEnums& devices,
+                                                 const std::string& name) {
+  for (kivo::Filter* device : devices.getVideoDevices()) {
+    if (name == device->getName()) return static_cast<kivo::VideoCaptureFilter*>(device);
+  }
+  return nullptr;
+}
+
+}  // namespace kivo::tools
