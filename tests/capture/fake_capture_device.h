@@ -1,6 +1,6 @@
 #pragma once
 
-// A capture device made of counted COM fakes, wired as a real one behaves in a graph, plus the
+// A capture device made of counted COM fakes, wired as a real one behaves in a graph, with the
 // fake graph objects a VideoCaptureGraph builds with and the format list's private operations.
 
 #include <kivo/mediatype.h>
@@ -10,9 +10,8 @@
 #include <kivo/video_caps.h>
 
 #include "foundation/fourcc.h"
-#include "support/com_fake.h"
 #include "support/fake_graph_objects.h"
-#include "support/mocks/iamstreamconfig.h"
+#include "support/mocks/device_settings.h"
 #include "support/mocks/ibasefilter.h"
 #include "support/mocks/icapturegraphbuilder2.h"
 #include "support/mocks/ienumpins.h"
@@ -48,26 +47,26 @@ namespace test {
 
 using CapAccess = TestAccess<VideoCapability>;
 using CapsAccess = TestAccess<VideoCaps>;
+using ::testing::NiceMock;
+using ::testing::Return;
 
 inline VIDEO_STREAM_CONFIG_CAPS capsOf(LONG maxW, LONG maxH, LONG minW, LONG minH) {
   VIDEO_STREAM_CONFIG_CAPS caps = {};
-  caps.guid = FORMAT_VideoInfo, caps.MaxOutputSize = {maxW, maxH},
+  caps.guid = FORMAT_VideoInfo, caps.MaxOutputSize = {maxW, maxH};
   caps.MinOutputSize = {minW, minH};
   return caps;
 }
 
-using ::testing::NiceMock;
-
-// A video type with a VIDEOINFOHEADER or VIDEOINFOHEADER2 block.
+// A video type with a VIDEOINFOHEADER or VIDEOINFOHEADER2 block (both start with the same
+// fields up to the frame interval).
 inline CMediaType videoType(const GUID& subtype, LONG width, LONG height,
-                            LONGLONG interval = 333333, const GUID& format = FORMAT_VideoInfo) {
+                            const GUID& format = FORMAT_VideoInfo) {
   CMediaType type(&MEDIATYPE_Video);
   type.SetSubtype(&subtype);
   type.SetFormatType(&format);
   const bool vih2 = format == FORMAT_VideoInfo2;
   BYTE* block = type.AllocFormatBuffer(vih2 ? sizeof(VIDEOINFOHEADER2) : sizeof(VIDEOINFOHEADER));
-  // Both headers start with the same fields up to the frame interval.
-  reinterpret_cast<VIDEOINFOHEADER*>(block)->AvgTimePerFrame = interval;
+  reinterpret_cast<VIDEOINFOHEADER*>(block)->AvgTimePerFrame = 333333;
   BITMAPINFOHEADER& bitmap = vih2 ? reinterpret_cast<VIDEOINFOHEADER2*>(block)->bmiHeader
                                   : reinterpret_cast<VIDEOINFOHEADER*>(block)->bmiHeader;
   const DWORD compression = isFourccSubtype(subtype) ? subtype.Data1 : BI_RGB;
@@ -81,14 +80,11 @@ inline CMediaType videoType(const GUID& subtype, LONG width, LONG height,
 class FakeCaptureDevice {
  public:
   FakeCaptureDevice() {
-    using ::testing::Return;
     devicePins.walk({&capturePin});
-    ON_CALL(device, EnumPins).WillByDefault([this](IEnumPins** out) -> HRESULT {
-      devicePins.Reset();
-      return HandOut<0>(&devicePins)(out);
+    ON_CALL(device, EnumPins).WillByDefault([this](IEnumPins** out) {
+      return devicePins.Reset(), HandOut<0>(&devicePins)(out);
     });
     ON_CALL(device, QueryFilterInfo).WillByDefault(Return(E_NOTIMPL));
-
     ON_CALL(capturePin, QueryDirection).WillByDefault(ReportDirection(PINDIR_OUTPUT));
     ON_CALL(capturePin, QueryPinInfo).WillByDefault(ReportPinInfo(&device, PINDIR_OUTPUT));
     ON_CALL(capturePin, ConnectedTo).WillByDefault([this](IPin** out) -> HRESULT {
@@ -105,17 +101,14 @@ class FakeCaptureDevice {
     ON_CALL(config, GetNumberOfCapabilities).WillByDefault([this](int* count, int* size) {
       return *count = int(formats.size()), *size = sizeof(VIDEO_STREAM_CONFIG_CAPS), S_OK;
     });
-    ON_CALL(config, GetStreamCaps)
-        .WillByDefault([this](int index, AM_MEDIA_TYPE** type, BYTE* caps) -> HRESULT {
-          if (index < 0 || index >= static_cast<int>(formats.size())) return E_INVALIDARG;
-          *type = CreateMediaType(&formats[index]);
-          const BITMAPINFOHEADER& bitmap =
-              reinterpret_cast<const VIDEOINFOHEADER*>(formats[index].pbFormat)->bmiHeader;
-          const VIDEO_STREAM_CONFIG_CAPS reported =
-              capsOf(bitmap.biWidth, bitmap.biHeight, bitmap.biWidth, bitmap.biHeight);
-          std::memcpy(caps, &reported, sizeof(reported));
-          return S_OK;
-        });
+    ON_CALL(config, GetStreamCaps).WillByDefault([this](int i, AM_MEDIA_TYPE** type, BYTE* caps) {
+      if (i < 0 || i >= int(formats.size())) return E_INVALIDARG;
+      *type = CreateMediaType(&formats[i]);
+      const auto& bitmap = reinterpret_cast<const VIDEOINFOHEADER*>(formats[i].pbFormat)->bmiHeader;
+      const auto reported =
+          capsOf(bitmap.biWidth, bitmap.biHeight, bitmap.biWidth, bitmap.biHeight);
+      return std::memcpy(caps, &reported, sizeof(reported)), S_OK;
+    });
     ON_CALL(config, GetFormat).WillByDefault(Return(E_NOTIMPL));
 
     ON_CALL(graph, Disconnect).WillByDefault([this](IPin* pin) {
@@ -123,12 +116,11 @@ class FakeCaptureDevice {
     });
     graph.answer(IID_IMediaControl, &control);
     ON_CALL(builder, FindInterface)
-        .WillByDefault([this](const GUID*, const GUID* type, IBaseFilter*, REFIID iid,
-                              void** object) -> HRESULT {
-          *object = nullptr;
+        .WillByDefault([this](const GUID*, const GUID* type, IBaseFilter*, REFIID iid, void** out) {
+          *out = nullptr;
           if (iid != IID_IAMStreamConfig || !type || *type != MEDIATYPE_Video) return E_NOINTERFACE;
           return HandOut<0>(static_cast<IAMStreamConfig*>(&config))(
-              reinterpret_cast<IAMStreamConfig**>(object));
+              reinterpret_cast<IAMStreamConfig**>(out));
         });
     ON_CALL(builder, RenderStream).WillByDefault([this](auto&&...) {
       return connected = true, S_OK;

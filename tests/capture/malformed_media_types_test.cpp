@@ -5,7 +5,6 @@
 #include <kivo/dx_media_info.h>
 
 #include "fake_capture_device.h"
-#include "support/mocks/ienummediatypes.h"
 
 #include <climits>
 #include <cstdio>
@@ -32,14 +31,16 @@ class GuardPageSpy : public IMallocSpy {
   SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return pending_ = size; }
   void* STDMETHODCALLTYPE PostAlloc(void* actual) override { return place(actual, pending_); }
   void* STDMETHODCALLTYPE PreFree(void* request, BOOL spied) override {
-    return spied ? release(find(request, true)) : request;
+    if (!spied) return request;
+    const Block block = find(request, true);
+    if (block.pages) VirtualFree(block.pages, 0, MEM_RELEASE);
+    return block.actual;
   }
   void STDMETHODCALLTYPE PostFree(BOOL) override {}
   // Nothing under test reallocates task memory: a reallocation fails the test.
-  SIZE_T STDMETHODCALLTYPE PreRealloc(void* request, SIZE_T size, void** newRequest,
-                                      BOOL) override {
+  SIZE_T STDMETHODCALLTYPE PreRealloc(void* request, SIZE_T size, void** out, BOOL) override {
     ADD_FAILURE() << "CoTaskMemRealloc while the spy is registered";
-    return *newRequest = request, size;
+    return *out = request, size;
   }
   void* STDMETHODCALLTYPE PostRealloc(void* actual, BOOL) override { return actual; }
   void* STDMETHODCALLTYPE PreGetSize(void* request, BOOL spied) override {
@@ -65,10 +66,9 @@ class GuardPageSpy : public IMallocSpy {
     const SIZE_T span = (size + kPage - 1) / kPage * kPage + kPage;
     auto* pages = static_cast<BYTE*>(VirtualAlloc(nullptr, span, MEM_COMMIT, PAGE_READWRITE));
     if (!pages) return actual;
-    BYTE* guard = pages + span - kPage;
     DWORD old = 0;
-    VirtualProtect(guard, kPage, PAGE_NOACCESS, &old);
-    auto* user = reinterpret_cast<BYTE*>(reinterpret_cast<UINT_PTR>(guard - size) & ~UINT_PTR(7));
+    VirtualProtect(pages + span - kPage, kPage, PAGE_NOACCESS, &old);
+    auto* user = reinterpret_cast<BYTE*>(UINT_PTR(pages + span - kPage - size) & ~UINT_PTR(7));
     std::lock_guard<std::mutex> lock(mutex_);
     blocks_[user] = Block{actual, pages};
     return user;
@@ -81,10 +81,6 @@ class GuardPageSpy : public IMallocSpy {
     const Block block = found->second;
     if (remove) blocks_.erase(found);
     return block;
-  }
-  static void* release(const Block& block) {
-    if (block.pages) VirtualFree(block.pages, 0, MEM_RELEASE);
-    return block.actual;
   }
 
   std::mutex mutex_;
@@ -105,10 +101,10 @@ unsigned int seed() {
 // The bitmap header of a video block that holds a whole one.
 BITMAPINFOHEADER* bitmapOf(const AM_MEDIA_TYPE& type) {
   if (!type.pbFormat) return nullptr;
-  if ((type.formattype == FORMAT_VideoInfo || type.formattype == FORMAT_MPEGVideo) &&
-      type.cbFormat >= sizeof(VIDEOINFOHEADER))
+  const GUID& f = type.formattype;
+  if ((f == FORMAT_VideoInfo || f == FORMAT_MPEGVideo) && type.cbFormat >= sizeof(VIDEOINFOHEADER))
     return &reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat)->bmiHeader;
-  if ((type.formattype == FORMAT_VideoInfo2 || type.formattype == FORMAT_MPEG2Video) &&
+  if ((f == FORMAT_VideoInfo2 || f == FORMAT_MPEG2Video) &&
       type.cbFormat >= sizeof(VIDEOINFOHEADER2))
     return &reinterpret_cast<VIDEOINFOHEADER2*>(type.pbFormat)->bmiHeader;
   return nullptr;
@@ -131,27 +127,37 @@ class TypeMaker {
   AM_MEDIA_TYPE* make() {
     auto* type = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
     std::memset(type, 0, sizeof(*type));
-    static const GUID majors[] = {MEDIATYPE_Video, MEDIATYPE_Video, MEDIATYPE_Audio, GUID_NULL,
-                                  MEDIATYPE_Interleaved};
+    const GUID majors[] = {MEDIATYPE_Video, MEDIATYPE_Video, MEDIATYPE_Audio, GUID_NULL,
+                           MEDIATYPE_Interleaved};
     type->majortype = majors[below(5)];
     const GUID subtypes[] = {MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB24,        MEDIASUBTYPE_RGB32,
                              MEDIASUBTYPE_MJPG, fourccSubtype("\0\0\0\0"), fourccSubtype("H264"),
                              GUID_NULL,         MEDIASUBTYPE_PCM,          randomGuid()};
     type->subtype = subtypes[below(9)];
-    const GUID formats[] = {FORMAT_VideoInfo, FORMAT_VideoInfo,  FORMAT_VideoInfo2,
-                            FORMAT_MPEGVideo, FORMAT_MPEG2Video, FORMAT_WaveFormatEx,
-                            FORMAT_None,      GUID_NULL,         randomGuid()};
-    type->formattype = formats[below(9)];
+    const struct {
+      GUID format;
+      ULONG size;
+    } formats[] = {{FORMAT_VideoInfo, sizeof(VIDEOINFOHEADER)},
+                   {FORMAT_VideoInfo, sizeof(VIDEOINFOHEADER)},
+                   {FORMAT_VideoInfo2, sizeof(VIDEOINFOHEADER2)},
+                   {FORMAT_MPEGVideo, sizeof(MPEG1VIDEOINFO)},
+                   {FORMAT_MPEG2Video, sizeof(MPEG2VIDEOINFO)},
+                   {FORMAT_WaveFormatEx, sizeof(WAVEFORMATEX)},
+                   {FORMAT_None, 64},
+                   {GUID_NULL, 64},
+                   {randomGuid(), 64}};
+    const auto& format = formats[below(9)];
+    type->formattype = format.format;
     type->bFixedSizeSamples = below(2);
     type->lSampleSize = random_();
 
-    const ULONG nominal = nominalSize(type->formattype);
+    const ULONG nominal = format.size;
     const int shape = below(6);
     if (shape == 0) type->cbFormat = 1 + random_() % (nominal + 200);  // missing block, a size
     if (shape == 1) type->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(1));  // block, no size
     if (shape <= 1) return type;
-    type->cbFormat = shape == 2   ? (nominal > 0 ? random_() % nominal : 0)  // short
-                     : shape == 3 ? nominal + random_() % 64                 // long
+    type->cbFormat = shape == 2   ? random_() % nominal       // short
+                     : shape == 3 ? nominal + random_() % 64  // long
                                   : nominal;
     if (type->cbFormat == 0) return type;
     type->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(type->cbFormat));
@@ -178,15 +184,6 @@ class TypeMaker {
   }
 
  private:
-  static ULONG nominalSize(const GUID& format) {
-    return format == FORMAT_VideoInfo      ? sizeof(VIDEOINFOHEADER)
-           : format == FORMAT_VideoInfo2   ? sizeof(VIDEOINFOHEADER2)
-           : format == FORMAT_MPEGVideo    ? sizeof(MPEG1VIDEOINFO)
-           : format == FORMAT_MPEG2Video   ? sizeof(MPEG2VIDEOINFO)
-           : format == FORMAT_WaveFormatEx ? sizeof(WAVEFORMATEX)
-                                           : 64;
-  }
-
   GUID randomGuid() {
     GUID guid;
     for (BYTE& byte : reinterpret_cast<BYTE(&)[sizeof(GUID)]>(guid))
@@ -297,51 +294,42 @@ TEST_F(MalformedMediaTypes, CapabilitiesAndMediaInfoReadOnlyWhatTheBlockHolds) {
   }
 }
 
-// A pin reporting random types through stream caps, its current format only,
-// or its media type enumerator.
+// A pin reporting random types through stream caps, its current format only, or its media
+// type enumerator.
 TEST_F(MalformedMediaTypes, CapsListOnlyFullVideoInfoHeaders) {
   TypeMaker maker(2);
   for (int round = 0; round < 300; ++round) {
     SCOPED_TRACE(round);
     std::vector<OwnedType> types;
     std::vector<VIDEO_STREAM_CONFIG_CAPS> caps;
-    const int count = maker.below(8);
-    size_t valid = 0;
-    for (int i = 0; i < count; ++i) {
-      types.emplace_back(maker.make(), DeleteMediaType);
-      caps.push_back(maker.caps());
-      if (listable(*types.back())) ++valid;
-    }
-    const int way = maker.below(3);
+    const int count = maker.below(8), way = maker.below(3);
+    for (int i = 0; i < count; ++i) types.emplace_back(maker.make(), DeleteMediaType);
+    for (int i = 0; i < count; ++i) caps.push_back(maker.caps());
+    size_t valid = 0, position = 0;
+    for (const OwnedType& type : types) valid += listable(*type);
     NiceMock<MockPin> pin;
     NiceMock<MockAMStreamConfig> config;
     NiceMock<MockEnumMediaTypes> enumerator;
-    size_t position = 0;
     if (way == 2) {
       ON_CALL(pin, EnumMediaTypes).WillByDefault(HandOut<0>(&enumerator));
-      ON_CALL(enumerator, Next)
-          .WillByDefault([&](ULONG wanted, AM_MEDIA_TYPE** out, ULONG* fetched) -> HRESULT {
-            const bool more = wanted == 1 && position < types.size();
-            if (more) out[0] = handOut(*types[position++]);
-            if (fetched) *fetched = more ? 1 : 0;
-            return more ? S_OK : S_FALSE;
-          });
+      ON_CALL(enumerator, Next).WillByDefault([&](ULONG wanted, AM_MEDIA_TYPE** out, ULONG* got) {
+        const bool more = wanted == 1 && position < types.size();
+        if (more) out[0] = handOut(*types[position++]);
+        if (got) *got = more ? 1 : 0;
+        return more ? S_OK : S_FALSE;
+      });
     } else {
       pin.answer(IID_IAMStreamConfig, &config);
       ON_CALL(config, GetNumberOfCapabilities).WillByDefault([&, way](int* n, int* size) {
         return *n = way == 1 ? 0 : count, *size = sizeof(VIDEO_STREAM_CONFIG_CAPS), S_OK;
       });
-      ON_CALL(config, GetStreamCaps)
-          .WillByDefault([&](int index, AM_MEDIA_TYPE** out, BYTE* c) -> HRESULT {
-            if (index < 0 || index >= count) return E_INVALIDARG;
-            *out = handOut(*types[static_cast<size_t>(index)]);
-            std::memcpy(c, &caps[static_cast<size_t>(index)], sizeof(VIDEO_STREAM_CONFIG_CAPS));
-            return S_OK;
-          });
-      ON_CALL(config, GetFormat).WillByDefault([&](AM_MEDIA_TYPE** out) -> HRESULT {
-        if (types.empty()) return E_FAIL;
-        *out = handOut(*types[0]);
-        return S_OK;
+      ON_CALL(config, GetStreamCaps).WillByDefault([&](int index, AM_MEDIA_TYPE** out, BYTE* c) {
+        if (index < 0 || index >= count) return E_INVALIDARG;
+        *out = handOut(*types[size_t(index)]);
+        return std::memcpy(c, &caps[size_t(index)], sizeof(VIDEO_STREAM_CONFIG_CAPS)), S_OK;
+      });
+      ON_CALL(config, GetFormat).WillByDefault([&](AM_MEDIA_TYPE** out) {
+        return types.empty() ? E_FAIL : (*out = handOut(*types[0]), S_OK);
       });
       if (way == 1) valid = !types.empty() && listable(*types[0]) ? 1 : 0;
     }

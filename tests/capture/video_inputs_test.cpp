@@ -5,10 +5,9 @@
 #include <kivo/video_inputs.h>
 
 #include "capture/input_router.h"
-#include "support/mocks/iamcrossbar.h"
+#include "support/mocks/device_settings.h"
 #include "support/mocks/ibasefilter.h"
 #include "support/mocks/ienumpins.h"
-#include "support/mocks/ikspropertyset.h"
 #include "support/mocks/ipin.h"
 
 #include <deque>
@@ -51,17 +50,17 @@ void connect(Pin& output, Pin& input) {
   ON_CALL(input, ConnectedTo).WillByDefault(HandOut<0>(output.self()));
 }
 
-struct PinSpec {
+struct CrossbarPin {
   long type, related = -1;
 };
-using Specs = std::vector<PinSpec>;
+using Specs = std::vector<CrossbarPin>;
 
 // A crossbar filter: its input pins first, then its output pins.
 struct FakeCrossbar : FakeFilter {
   NiceMock<MockAMCrossbar> crossbar;
   Specs specs[2];  // outputs, inputs
 
-  FakeCrossbar(Specs inputs, Specs outputs = {{PhysConn_Video_VideoDecoder}})
+  explicit FakeCrossbar(Specs inputs, Specs outputs = {{PhysConn_Video_VideoDecoder}})
       : specs{std::move(outputs), std::move(inputs)} {
     filter.answer(IID_IAMCrossbar, crossbar.self());
     crossbar.answer(IID_IBaseFilter, filter.self());
@@ -83,13 +82,10 @@ struct FakeCrossbar : FakeFilter {
 
 // A capture filter with a capture output and an analog video input.
 struct FakeDevice : FakeFilter {
-  NiceMock<MockKsPropertySet> analogCategory;
+  FakeKsPropertySet analogCategory{PIN_CATEGORY_ANALOGVIDEOIN};
   Pin* analogIn = (addPin(PINDIR_OUTPUT), &addPin(PINDIR_INPUT));
 
-  FakeDevice() {
-    analogCategory.reportCategory(PIN_CATEGORY_ANALOGVIDEOIN);
-    analogIn->answer(IID_IKsPropertySet, analogCategory.self());
-  }
+  FakeDevice() { analogIn->answer(IID_IKsPropertySet, analogCategory.self()); }
 };
 
 enum : long { kTuner = PhysConn_Video_Tuner, kComposite = PhysConn_Video_Composite };

@@ -1,5 +1,5 @@
 // How a video subtype is named and classified: the known subtypes, the names worked out for the
-// others, and what the colour-space word says.
+// others from their FOURCC code or header, and how an update reclassifies.
 
 #include <kivo/video_subtype.h>
 
@@ -13,9 +13,8 @@ namespace kivo {
 
 template <>
 struct TestAccess<VideoSubtype> {
-  static void update(VideoSubtype& s, const VIDEOINFOHEADER* header, const GUID& subtype,
-                     int height) {
-    s.update(header, subtype, height);
+  static void update(VideoSubtype& s, const VIDEOINFOHEADER* h, const GUID& subtype, int height) {
+    s.update(h, subtype, height);
   }
 };
 
@@ -23,112 +22,87 @@ namespace {
 
 using namespace colorspace;
 
+// Name, colour-space type, bands and the flags as letters: monochrome, rgb, yuv, compressed,
+// bottom-up.
+std::string classify(const VideoSubtype& s) {
+  std::string flags;
+  for (auto [set, letter] : {std::pair(s.isMonochrome(), 'm'),
+                             {s.isRGB(), 'r'},
+                             {s.isYUV(), 'y'},
+                             {s.isCompressed(), 'c'},
+                             {s.isBottomUp(), 'b'}})
+    if (set) flags += letter;
+  return std::string(s.getName()) + " " + std::to_string(s.getColorspaceType()) + " " +
+         std::to_string(s.getNumberOfBands()) + " " + flags;
+}
+std::string expected(const char* name, type kind, int bands, const char* flags) {
+  return std::string(name) + " " + std::to_string(kind) + " " + std::to_string(bands) + " " + flags;
+}
+
 VIDEOINFOHEADER header(DWORD compression, WORD bitCount) {
   VIDEOINFOHEADER h = {};
-  h.bmiHeader.biCompression = compression;
-  h.bmiHeader.biBitCount = bitCount;
+  h.bmiHeader.biCompression = compression, h.bmiHeader.biBitCount = bitCount;
   return h;
 }
 
-struct Classified {
-  std::string name;
-  type kind;
-  int bands;
-  bool monochrome, rgb, yuv, compressed, bottomUp;
-};
+const GUID kForeign = {0x12345678, 0x1111, 0x2222, {1, 2, 3, 4, 5, 6, 7, 8}};
 
-Classified classify(const VideoSubtype& s) {
-  return {s.getName(), s.getColorspaceType(), s.getNumberOfBands(), s.isMonochrome(), s.isRGB(),
-          s.isYUV(),   s.isCompressed(),      s.isBottomUp()};
-}
-
-void expectClassified(const VideoSubtype& s, const Classified& want) {
-  const Classified got = classify(s);
-  SCOPED_TRACE(want.name);
-  EXPECT_EQ(got.name, want.name);
-  EXPECT_EQ(got.kind, want.kind);
-  EXPECT_EQ(got.bands, want.bands);
-  EXPECT_EQ(got.monochrome, want.monochrome);
-  EXPECT_EQ(got.rgb, want.rgb);
-  EXPECT_EQ(got.yuv, want.yuv);
-  EXPECT_EQ(got.compressed, want.compressed);
-  EXPECT_EQ(got.bottomUp, want.bottomUp);
-}
-
-TEST(VideoSubtype, KnownSubtypesCarryTheirCategoryBandsAndRowOrder) {
-  //                                 name      type        bands mono   rgb    yuv  compr  bottomUp
-  expectClassified(VideoSubtype(), {"RGB24", TYPE_RGB24, 3, false, true, false, false, true});
-  expectClassified(VideoSubtype(nullptr, MEDIASUBTYPE_RGB24, -480),
-                   {"RGB24", TYPE_RGB24, 3, false, true, false, false, false});
-  expectClassified(VideoSubtype(nullptr, MEDIASUBTYPE_RGB24, 0),
-                   {"RGB24", TYPE_RGB24, 3, false, true, false, false, false});
-  expectClassified(VideoSubtype(nullptr, FOURCC_ZERO_SUBTYPE),
-                   {"RGB24", TYPE_RGB24, 3, false, true, false, false, true});
-  expectClassified(VideoSubtype(nullptr, MEDIASUBTYPE_RGB8),
-                   {"RGB8", TYPE_RGB8, 1, true, false, false, false, false});
-  expectClassified(VideoSubtype(nullptr, MEDIASUBTYPE_ARGB32),
-                   {"ARGB32", TYPE_ARGB32, 4, false, true, false, false, true});
-  // Some cameras label plain YUY2 frames H264.
-  expectClassified(VideoSubtype(nullptr, fourccSubtype("H264")),
-                   {"H264", TYPE_YUY2, 3, false, false, true, false, false});
+TEST(VideoSubtype, KnownSubtypesAndNamesForTheOthers) {
+  const VIDEOINFOHEADER rle8 = header(BI_RLE8, 8), rgb16 = header(BI_RGB, 16),
+                        fields = header(BI_BITFIELDS, 32), rle4 = header(BI_RLE4, 4),
+                        jpeg = header(BI_JPEG, 24), png = header(BI_PNG, 24),
+                        mjpg = header(MAKEFOURCC('M', 'J', 'P', 'G'), 24);
   const struct {
-    GUID guid;
-    const char* name;
-  } semiPlanar[] = {{fourccSubtype("NV12"), "NV12"}, {fourccSubtype("M420"), "M420"}};
-  for (const auto& layout : semiPlanar) {
-    const VideoSubtype s(nullptr, layout.guid);
+    const VIDEOINFOHEADER* header;
+    GUID subtype;
+    int height;
+    std::string want;
+  } cases[] = {
+      {nullptr, MEDIASUBTYPE_RGB24, 480, expected("RGB24", TYPE_RGB24, 3, "rb")},
+      {nullptr, MEDIASUBTYPE_RGB24, -480, expected("RGB24", TYPE_RGB24, 3, "r")},
+      {nullptr, MEDIASUBTYPE_RGB24, 0, expected("RGB24", TYPE_RGB24, 3, "r")},
+      {nullptr, FOURCC_ZERO_SUBTYPE, 480, expected("RGB24", TYPE_RGB24, 3, "rb")},
+      {nullptr, MEDIASUBTYPE_RGB8, 480, expected("RGB8", TYPE_RGB8, 1, "m")},
+      {nullptr, MEDIASUBTYPE_ARGB32, 480, expected("ARGB32", TYPE_ARGB32, 4, "rb")},
+      // Some cameras label plain YUY2 frames H264.
+      {nullptr, fourccSubtype("H264"), 480, expected("H264", TYPE_YUY2, 3, "y")},
+      {nullptr, fourccSubtype("DX50"), 480, expected("DivX", TYPE_COMPRESSED, 0, "c")},
+      {nullptr, MEDIASUBTYPE_RGB1, 480, expected("RGB Monochrome", TYPE_COMPRESSED, 0, "c")},
+      {nullptr, MEDIASUBTYPE_Overlay, 480, expected("Overlay", TYPE_COMPRESSED, 0, "c")},
+      {nullptr, MEDIASUBTYPE_MJPG, 480, expected("MJPG", TYPE_COMPRESSED, 0, "c")},
+      {nullptr, fourccSubtype("dvsd"), 480, expected("dvsd", TYPE_COMPRESSED, 0, "c")},
+      // Neither known nor FOURCC: named after the header, "RGB0" without one.
+      {nullptr, kForeign, 480, expected("RGB0", TYPE_COMPRESSED, 0, "c")},
+      {&rgb16, kForeign, 480, expected("RGB16", TYPE_COMPRESSED, 0, "c")},
+      {&fields, kForeign, 480, expected("RGB32", TYPE_COMPRESSED, 0, "c")},
+      {&rle8, kForeign, 480, expected("RLE8", TYPE_COMPRESSED, 0, "c")},
+      {&rle4, kForeign, 480, expected("RLE4", TYPE_COMPRESSED, 0, "c")},
+      {&jpeg, kForeign, 480, expected("JPEG", TYPE_COMPRESSED, 0, "c")},
+      {&png, kForeign, 480, expected("PNG", TYPE_COMPRESSED, 0, "c")},
+      {&mjpg, kForeign, 480, expected("MJPG24", TYPE_COMPRESSED, 0, "c")},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(classify(VideoSubtype(c.header, c.subtype, c.height)), c.want);
+  EXPECT_EQ(classify(VideoSubtype()), expected("RGB24", TYPE_RGB24, 3, "rb"));
+  for (auto [subtype, name] :
+       {std::pair(fourccSubtype("NV12"), "NV12"), {fourccSubtype("M420"), "M420"}}) {
+    const VideoSubtype s(nullptr, subtype);
     EXPECT_EQ(VideoSubtype::identifyColorspaceCategory(s.getColorspaceType()),
               CATEGORY_YUV_SEMIPLANAR);
-    expectClassified(s, {layout.name, s.getColorspaceType(), 3, false, false, false, false, false});
+    EXPECT_EQ(classify(s), expected(name, s.getColorspaceType(), 3, ""));
   }
-  expectClassified(VideoSubtype(nullptr, fourccSubtype("DX50")),
-                   {"DivX", TYPE_COMPRESSED, 0, false, false, false, true, false});
   EXPECT_EQ(VideoSubtype::identifyColorspaceCategory(TYPE_YUY2), CATEGORY_YUV);
-}
-
-TEST(VideoSubtype, OthersAreCompressedAndNamedByLookupFourccOrHeader) {
-  const Classified compressed = {"", TYPE_COMPRESSED, 0, false, false, false, true, false};
-  auto named = [&](const char* name) {
-    Classified c = compressed;
-    c.name = name;
-    return c;
-  };
-  expectClassified(VideoSubtype(nullptr, MEDIASUBTYPE_RGB1), named("RGB Monochrome"));
-  expectClassified(VideoSubtype(nullptr, MEDIASUBTYPE_Overlay), named("Overlay"));
-  expectClassified(VideoSubtype(nullptr, MEDIASUBTYPE_MJPG), named("MJPG"));
-  expectClassified(VideoSubtype(nullptr, fourccSubtype("dvsd")), named("dvsd"));
   // A FOURCC code with NUL bytes still gives four characters.
-  const GUID shortCode = fourccSubtype("ab\0\0");
-  EXPECT_EQ(std::string(VideoSubtype(nullptr, shortCode).getName(), 4), std::string("ab\0\0", 4));
-
-  const GUID foreign = {0x12345678, 0x1111, 0x2222, {1, 2, 3, 4, 5, 6, 7, 8}};
-  expectClassified(VideoSubtype(nullptr, foreign), named("RGB0"));  // no header ever given
-  const struct {
-    DWORD compression;
-    WORD bits;
-    const char* name;
-  } headers[] = {{BI_RGB, 16, "RGB16"},
-                 {BI_BITFIELDS, 32, "RGB32"},
-                 {BI_RLE8, 8, "RLE8"},
-                 {BI_RLE4, 4, "RLE4"},
-                 {BI_JPEG, 24, "JPEG"},
-                 {BI_PNG, 24, "PNG"},
-                 {MAKEFOURCC('M', 'J', 'P', 'G'), 24, "MJPG24"}};
-  for (const auto& h : headers) {
-    const VIDEOINFOHEADER vih = header(h.compression, h.bits);
-    expectClassified(VideoSubtype(&vih, foreign), named(h.name));
-  }
+  EXPECT_EQ(std::string(VideoSubtype(nullptr, fourccSubtype("ab\0\0")).getName(), 4),
+            std::string("ab\0\0", 4));
 
   // Reclassified by update; a null header keeps the last header's code and bit count.
-  const VIDEOINFOHEADER rle = header(BI_RLE8, 8);
-  VideoSubtype s(&rle, MEDIASUBTYPE_YUY2, 240);
+  VideoSubtype s(&rle8, MEDIASUBTYPE_YUY2, 240);
   EXPECT_STREQ(s.getName(), "YUY2");
-  TestAccess<VideoSubtype>::update(s, nullptr, foreign, 240);
-  expectClassified(s, named("RLE8"));
-  const VideoSubtype copy(s);
-  expectClassified(copy, named("RLE8"));
+  TestAccess<VideoSubtype>::update(s, nullptr, kForeign, 240);
+  EXPECT_EQ(classify(VideoSubtype(s)), expected("RLE8", TYPE_COMPRESSED, 0, "c"));
   TestAccess<VideoSubtype>::update(s, nullptr, MEDIASUBTYPE_RGB32, 240);
-  expectClassified(s, {"RGB32", TYPE_RGB32, 3, false, true, false, false, true});
+  EXPECT_EQ(classify(s), expected("RGB32", TYPE_RGB32, 3, "rb"));
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
+// The DirectX version from the system's files and from DxDiag, on machines Wine does not
+// imitate: other file versions, and a DxDiag provider that fails at each step.
+
 #include <kivo/util.h>
 
 #include "foundation/replaceable.h"
-#include "support/mocks/idxdiagcontainer.h"
-#include "support/mocks/idxdiagprovider.h"
+#include "support/mocks/system_objects.h"
 #include "support/scoped_value.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <map>

@@ -6,9 +6,6 @@
 #include "support/mocks/igraphbuilder.h"
 #include "support/scoped_value.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -34,9 +31,7 @@ TEST(DisplayGraphFilters, ShowsOneBoxPerFilterInEnumeratorOrder) {
   // Like a filter in a graph, it hands out a graph reference the caller must release.
   ON_CALL(source, QueryFilterInfo).WillByDefault([&graph](FILTER_INFO* info) {
     lstrcpynW(info->achName, L"Cam\u00e9ra", MAX_FILTER_NAME);
-    info->pGraph = graph.self();
-    graph.AddRef();
-    return S_OK;
+    return HandOut<0>(static_cast<IFilterGraph*>(graph.self()))(&info->pGraph);
   });
   EXPECT_CALL(broken, QueryFilterInfo).WillOnce(Return(E_FAIL));
   ListEnumFilters filters({&source, &broken, nullptr, &source});

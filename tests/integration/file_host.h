@@ -26,8 +26,7 @@ class RecordingCallback : public IMediaCB {
     const long size = sample ? sample->GetActualDataLength() : -1;
     {
       std::lock_guard<std::mutex> lock(mutex);
-      times.push_back(sampleTime);
-      sizes.push_back(size);
+      times.push_back(sampleTime), sizes.push_back(size);
       bytes += size > 0 ? size : 0;
     }
     samples.add();
@@ -41,6 +40,15 @@ class RecordingCallback : public IMediaCB {
   std::vector<long> sizes;
   long long bytes = 0;
 };
+
+// A graph on `file` with `callback` for its video (or its audio).
+inline std::unique_ptr<FileCaptureGraph> fileGraph(const std::string& file, IMediaCB* callback,
+                                                   bool video = true) {
+  auto graph = std::make_unique<FileCaptureGraph>(mediaPath(file));
+  if (video) graph->setVideoCallback(callback, FileCaptureGraph::FRAME_RGB24);
+  if (!video) graph->setAudioCallback(callback, FileCaptureGraph::SAMPLE_PCM);
+  return graph;
+}
 
 // Starts a rendered graph and waits, bounded, until it reports the end of the file.
 inline bool runToEnd(FileCaptureGraph& graph) {

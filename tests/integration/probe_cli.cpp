@@ -21,13 +21,6 @@ struct ProbeRun {
   std::string output;  // standard output and error together
 };
 
-std::wstring folderOfProgram() {
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  return path.substr(0, path.find_last_of(L"\\/") + 1);
-}
-
 // Runs kivo-probe with `args` (quoted by the caller) for at most two minutes.
 ProbeRun runProbe(const std::wstring& args) {
   ProbeRun run;
@@ -35,7 +28,11 @@ ProbeRun runProbe(const std::wstring& args) {
   HANDLE read = nullptr, write = nullptr;
   if (!CreatePipe(&read, &write, &inherit, 0)) return run;
   SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-  std::wstring commandLine = L"\"" + folderOfProgram() + L"kivo-probe.exe\" " + args;
+  wchar_t self[MAX_PATH] = {};  // kivo-probe.exe is beside this program
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring commandLine = self;
+  commandLine = L"\"" + commandLine.substr(0, commandLine.find_last_of(L"\\/") + 1) +
+                L"kivo-probe.exe\" " + args;
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -74,21 +71,18 @@ class TempFolder {
   TempFolder() {
     wchar_t base[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, base);
-    static int counter = 0;
-    path_ = std::wstring(base) + L"kivo-probe-it-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++counter);
-    CreateDirectoryW(path_.c_str(), nullptr);
+    path = base + (L"kivo-probe-it-" + std::to_wstring(GetCurrentProcessId()));
+    CreateDirectoryW(path.c_str(), nullptr);
   }
   ~TempFolder() {
-    for (const auto& file : files(L"*")) DeleteFileW((path_ + L"\\" + file.first).c_str());
-    RemoveDirectoryW(path_.c_str());
+    for (const auto& file : files()) DeleteFileW((path + L"\\" + file.first).c_str());
+    RemoveDirectoryW(path.c_str());
   }
-  const std::wstring& path() const { return path_; }
-  // The name and size of each file matching `pattern`.
-  std::map<std::wstring, DWORD> files(const wchar_t* pattern) const {
+  // The name and size of each file.
+  std::map<std::wstring, DWORD> files() const {
     std::map<std::wstring, DWORD> found;
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((path_ + L"\\" + pattern).c_str(), &data);
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) return found;
     do {
       if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -97,9 +91,7 @@ class TempFolder {
     FindClose(search);
     return found;
   }
-
- private:
-  std::wstring path_;
+  std::wstring path;
 };
 
 TEST(ProbeCli, WrongCommandLinesFailWithAMessage) {
@@ -129,14 +121,13 @@ TEST(ProbeCli, ListsDevicesAndCapturesFramesAsBitmaps) {
       << run.output;
 
   TempFolder folder;
-  const ProbeRun capture = runProbe(
-      L"capture \"KIVO Test Camera\" --format YUY2_160x120 "
-      L"--frames 3 --out \"" +
-      folder.path() + L"\"");
+  const ProbeRun capture =
+      runProbe(L"capture \"KIVO Test Camera\" --format YUY2_160x120 --frames 3 --out \"" +
+               folder.path + L"\"");
   ASSERT_EQ(0u, capture.exitCode) << capture.output;
   EXPECT_TRUE(contains(capture.output, "3 frames written")) << capture.output;
   std::vector<DWORD> sizes;  // whole 24-bit bitmaps of 160x120
-  for (const auto& file : folder.files(L"frame-*.bmp")) sizes.push_back(file.second);
+  for (const auto& file : folder.files()) sizes.push_back(file.second);
   EXPECT_EQ(sizes, std::vector<DWORD>(3, 54 + 160 * 120 * 3));
 }
 

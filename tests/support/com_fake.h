@@ -35,10 +35,7 @@ class ComFake : public Interfaces... {
                                 << " was released more often than referenced";
   }
 
-  ULONG STDMETHODCALLTYPE AddRef() override {
-    ++addRefs_;
-    return static_cast<ULONG>(++refs_);
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
 
   ULONG STDMETHODCALLTYPE Release() override {
     if (refs_ == 0) {
@@ -73,7 +70,6 @@ class ComFake : public Interfaces... {
   void answer(REFIID iid, IUnknown* other) { others_[iid] = other; }
 
   long refs() const { return refs_; }
-  long addRefs() const { return addRefs_; }
   long queries() const { return queries_; }
   First* self() { return static_cast<First*>(this); }
 
@@ -87,7 +83,6 @@ class ComFake : public Interfaces... {
   }
 
   long refs_ = 0;
-  long addRefs_ = 0;
   long queries_ = 0;
   bool overReleased_ = false;
   std::map<GUID, HRESULT, GuidLess> refused_;

@@ -1,0 +1,584 @@
+// A host captures from the KIVO Test Camera through Wine's DirectShow: the device list, formats
+// by name, frame rates, properties, analog inputs, and a device graph when things go wrong:
+// device loss, refused device calls, host callbacks that throw, block or are replaced, an
+// exclusive device, selections outside the lists, malformed formats.
+
+// The umbrella header alone brings in every exported class.
+#include <kivo/kivo.h>
+
+#include "support/scoped_value.h"
+#include "support/wait.h"
+#include "testcam_ids.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace kivo::test {
+namespace {
+
+using std::chrono::milliseconds;
+using ::testing::ElementsAre;
+
+constexpr char kUsbCamera[] = "KIVO Test Camera";
+constexpr char kAnalogCamera[] = "KIVO Test Camera (Analog)";
+// The Test Camera delivers at least 5 frames per second; a loaded machine starts graphs slowly.
+constexpr milliseconds kFrameWait(20000);
+constexpr milliseconds kQuiet(400);  // how long a test watches for frames that must not come
+
+// What a FrameCollector saw, and how it behaves; outlives the collector, which the graph
+// destroys at reset.
+struct FrameLog {
+  struct Seen {
+    std::vector<uint32_t> counters;  // the Test Camera's frame counter
+    std::vector<double> times;       // sample start times, seconds
+    std::vector<long> sizes;
+    std::vector<BYTE> lastFrame;
+  };
+  Seen seen() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return data;
+  }
+  std::mutex mutex;
+  Seen data;
+  EventCounter frames, destroyed;
+  int throwEvery = 0;           // throws on every n-th frame
+  DWORD blockMilliseconds = 0;  // blocks in its first frame, as a host busy with it
+  std::atomic<bool> inside{false};
+};
+
+class FrameCollector : public IMediaCB {
+ public:
+  explicit FrameCollector(std::shared_ptr<FrameLog> log) : log_(std::move(log)) {}
+
+  long processSample(double sampleTime, IMediaSample* sample) override {
+    log_->inside = true;
+    BYTE* data = nullptr;
+    if (!sample || FAILED(sample->GetPointer(&data)) || !data) return E_POINTER;
+    const long length = sample->GetActualDataLength();
+    uint32_t counter = 0;
+    if (length >= 4) std::memcpy(&counter, data, 4);
+    {
+      std::lock_guard<std::mutex> lock(log_->mutex);
+      log_->data.counters.push_back(counter);
+      log_->data.times.push_back(sampleTime);
+      log_->data.sizes.push_back(length);
+      log_->data.lastFrame.assign(data, data + (length > 0 ? length : 0));
+    }
+    log_->frames.add();
+    const long calls = log_->frames.count();
+    if (calls == 1 && log_->blockMilliseconds) {
+      HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+      WaitForSingleObject(never, log_->blockMilliseconds);
+      CloseHandle(never);
+    }
+    log_->inside = false;
+    if (log_->throwEvery && calls % log_->throwEvery == 0) throw std::runtime_error("host");
+    return S_OK;
+  }
+
+ protected:
+  ~FrameCollector() override { log_->destroyed.add(); }
+
+ private:
+  std::shared_ptr<FrameLog> log_;
+};
+
+VideoCaptureFilter* findDevice(const FilterEnums& devices, const char* name) {
+  for (Filter* device : devices.getVideoDevices())
+    if (std::strcmp(device->getName(), name) == 0) return static_cast<VideoCaptureFilter*>(device);
+  return nullptr;
+}
+
+std::vector<std::string> capabilityNames(const VideoCaptureGraph& graph) {
+  std::vector<std::string> names;
+  if (const VideoCaps* caps = graph.getVideoCapabilities())
+    for (const VideoCapability& c : caps->getCapabilityList()) names.push_back(c.getFullName());
+  return names;
+}
+
+BaseProperty* property(const VideoCaptureGraph& graph, const std::string& name) {
+  const std::map<std::string, BaseProperty*> container = graph.getPropertyContainer();
+  auto found = container.find(name);
+  return found == container.end() ? nullptr : found->second;
+}
+
+// What is connected at the grabber: subtype, width, height, frame interval (zeros if unknown).
+std::tuple<GUID, long, long, LONGLONG> connectedFormat(const VideoCaptureGraph& graph) {
+  CMediaType type;
+  if (FAILED(graph.getSampleGrabberMediaType(type))) return {GUID_NULL, 0, 0, 0};
+  if (type.formattype != FORMAT_VideoInfo || type.cbFormat < sizeof(VIDEOINFOHEADER))
+    return {type.subtype, 0, 0, 0};
+  const auto& header = *reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+  return {type.subtype, header.bmiHeader.biWidth, header.bmiHeader.biHeight,
+          header.AvgTimePerFrame};
+}
+
+// Starts the graph, waits for `frames` more frames and stops it; the last frame.
+std::vector<BYTE> capture(VideoCaptureGraph& graph, FrameLog& log, long frames = 3) {
+  const long before = log.frames.count();
+  EXPECT_EQ(graph.start(false), S_OK);
+  EXPECT_TRUE(log.frames.waitFor(before + frames, kFrameWait)) << log.frames.count() << " frames";
+  EXPECT_EQ(graph.stop(), S_OK);
+  return log.seen().lastFrame;
+}
+
+// The latest frame once a few more have arrived, so a change made now shows.
+std::vector<BYTE> frameAfterChange(FrameLog& log) {
+  EXPECT_TRUE(log.frames.waitFor(log.frames.count() + 3, kFrameWait));
+  return log.seen().lastFrame;
+}
+
+class TestCameraTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(com_.status()));
+    devices_.reset(new FilterEnums());
+    if (!findDevice(*devices_, kUsbCamera)) GTEST_SKIP() << "the KIVO Test Camera is missing";
+  }
+
+  // A graph on `device` with a logging callback, rendered and set to `format` (by default YUY2
+  // 160x120 at 30 fps) when one is given. The device is bound anew, so a fault set in the
+  // environment variable `fault` (as `faultValue`) applies to it alone.
+  std::unique_ptr<VideoCaptureGraph> openGraph(std::shared_ptr<FrameLog> log,
+                                               const char* device = kUsbCamera,
+                                               const char* format = "YUY2_160x120",
+                                               const wchar_t* fault = nullptr,
+                                               const wchar_t* faultValue = nullptr) {
+    std::unique_ptr<ScopedEnvironment> environment;
+    if (fault) environment = std::make_unique<ScopedEnvironment>(fault, faultValue);
+    VideoCaptureFilter* filter = findDevice(*devices_, device);
+    if (!filter) return nullptr;
+    auto graph = std::make_unique<VideoCaptureGraph>(filter, 0);
+    graph->setMediaCB(new FrameCollector(log));
+    if (!format) return graph;
+    if (graph->render(false) != S_OK) return nullptr;
+    graph->setSelectedCapID(graph->lookupCapIDByName(format));
+    return graph;
+  }
+
+  ComScope com_;
+  std::unique_ptr<FilterEnums> devices_;
+};
+
+using DeviceCapture = TestCameraTest;
+
+TEST_F(DeviceCapture, ListSelectByNameSetTheRateAndReceiveFramesUntilStop) {
+  std::vector<std::string> names;
+  for (Filter* device : devices_->getVideoDevices()) names.push_back(device->getName());
+  // The broken entry and the unsupported DALSA source are skipped.
+  EXPECT_THAT(names, ::testing::IsSupersetOf({kUsbCamera, kAnalogCamera}));
+  EXPECT_THAT(names, ::testing::Not(::testing::Contains("DALSA Imaging Video Source")));
+  EXPECT_THAT(names, ::testing::Not(::testing::Contains("KIVO Test Camera (Broken)")));
+  EXPECT_TRUE(findDevice(*devices_, "KIVO Test Camera (VFW)")->isVFW());
+  EXPECT_FALSE(findDevice(*devices_, kUsbCamera)->isVFW());
+
+  auto log = std::make_shared<FrameLog>();
+  std::unique_ptr<VideoCaptureGraph> graph = openGraph(log, kUsbCamera, nullptr);
+  // No format list before the first render: nothing to set a rate on.
+  EXPECT_EQ(graph->setFrameRate(333333, false), E_FAIL);
+  ASSERT_EQ(graph->render(false), S_OK);
+  // Pin order; the pin's second format (a VIDEOINFOHEADER2 block) is not listed.
+  EXPECT_THAT(
+      capabilityNames(*graph),
+      ElementsAre("YUY2_640x480", "YUY2_320x240", "YUY2_160x120", "RGB24_640x480", "RGB24_160x120",
+                  "RGB32_320x240", "I420_320x240", "NV12_320x240", "MJPG_1280x720"));
+  EXPECT_EQ(graph->getVideoCapabilities()->getCapabilityList()[1].getCapabilityID(), 2);
+  ASSERT_EQ(graph->getFrameRates().size(), 2u);  // of position 0, fastest first
+  EXPECT_EQ(graph->getFrameRates().begin()->second, 333333);
+  EXPECT_EQ(graph->getVideoInputs()->getNumberOfInputs(), 0u);  // no crossbar on USB
+  // A "Mode" companion exists exactly where the device offers both auto and manual control;
+  // what the device does not offer is no property.
+  for (const std::string name : {"Exposure", "Focus", "Contrast", "WhiteBalance"})
+    EXPECT_NE(property(*graph, name + "Mode"), nullptr) << name;
+  for (const std::string name : {"Zoom", "Brightness", "Gain", "HorizontalFlip", "VerticalFlip"}) {
+    EXPECT_NE(property(*graph, name), nullptr) << name;
+    EXPECT_EQ(property(*graph, name + "Mode"), nullptr) << name;
+  }
+  EXPECT_EQ(property(*graph, "Gamma"), nullptr);
+  EXPECT_EQ(property(*graph, "Pan"), nullptr);
+
+  EXPECT_EQ(graph->lookupCapIDByName("YUY2_320x240"), 1);
+  graph->setSelectedCapID(1);
+  EXPECT_EQ(graph->setFrameRate(400000, true), E_FAIL);  // 25 fps is not offered
+  ASSERT_EQ(graph->setFrameRate(666666, true), S_OK);    // 15 fps
+  ASSERT_EQ(graph->start(false), S_OK);
+  EXPECT_TRUE(graph->isRunning());
+  ASSERT_TRUE(log->frames.waitFor(10, kFrameWait)) << log->frames.count() << " frames";
+  EXPECT_EQ(graph->stop(), S_OK);
+  EXPECT_FALSE(graph->isRunning());
+  const long stopped = log->frames.count();
+  EXPECT_EQ(connectedFormat(*graph), std::make_tuple(MEDIASUBTYPE_YUY2, 320L, 240L, 666666LL));
+  const FrameLog::Seen seen = log->seen();
+  for (long size : seen.sizes) EXPECT_EQ(size, 320 * 240 * 2);
+  for (size_t i = 0; i < seen.counters.size(); ++i) EXPECT_EQ(seen.counters[i], i);
+  // Wine's graph clock stamps live samples in whole milliseconds: 66 to 68 ms apart at 15 fps,
+  // the set rate on average.
+  const double mean = (seen.times.back() - seen.times.front()) / double(seen.times.size() - 1);
+  EXPECT_NEAR(mean, 0.0666666, 0.01);
+  EXPECT_FALSE(log->frames.waitFor(stopped + 1, kQuiet));
+
+  // A rate set on a running graph restarts it at once.
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_EQ(graph->setFrameRate(333333, false), S_OK);
+  EXPECT_TRUE(graph->isRunning());
+  frameAfterChange(*log);
+  EXPECT_EQ(graph->stop(), S_OK);
+
+  // Wine has no MJPG to RGB24 decoder: the host receives the JPEG frames.
+  graph->setSelectedCapID(graph->lookupCapIDByName("MJPG_1280x720"));
+  const std::vector<BYTE> jpeg = capture(*graph, *log);
+  EXPECT_EQ(std::get<0>(connectedFormat(*graph)), MEDIASUBTYPE_MJPG);
+  ASSERT_GE(jpeg.size(), 2u);
+  EXPECT_TRUE(jpeg[0] == 0xFF && jpeg[1] == 0xD8);
+
+  // Brightness set while running shows in the delivered pixels; the device refuses a value
+  // outside its range, and the refusal reaches the host.
+  BaseProperty* brightness = property(*graph, "Brightness");
+  ASSERT_NE(brightness, nullptr);
+  long value = 256;
+  EXPECT_EQ(brightness->setValue(&value), E_INVALIDARG);
+  auto meanLevel = [](const std::vector<BYTE>& frame) {  // the first 4 bytes are the counter
+    return frame.size() <= 4
+               ? -1.0
+               : std::accumulate(frame.begin() + 4, frame.end(), 0.0) / double(frame.size() - 4);
+  };
+  graph->setSelectedCapID(graph->lookupCapIDByName("RGB24_160x120"));
+  ASSERT_EQ(graph->start(false), S_OK);
+  value = 40;
+  ASSERT_EQ(brightness->setValue(&value), S_OK);
+  const double dark = meanLevel(frameAfterChange(*log));
+  value = 220;
+  ASSERT_EQ(brightness->setValue(&value), S_OK);
+  const double bright = meanLevel(frameAfterChange(*log));
+  EXPECT_EQ(graph->stop(), S_OK);
+  EXPECT_GT(bright, dark + 20.0) << "mean level " << dark << " at 40, " << bright << " at 220";
+
+  graph->reset();
+  EXPECT_FALSE(graph->isRendered());
+  EXPECT_EQ(graph->getVideoCapabilities(), nullptr);
+  EXPECT_EQ(graph->getVideoInputs(), nullptr);
+  EXPECT_TRUE(graph->getFrameRates().empty());
+  EXPECT_TRUE(graph->getPropertyContainer().empty());
+  EXPECT_EQ(graph->getMediaCB(), nullptr);
+  EXPECT_EQ(log->destroyed.count(), 1);
+
+  // Once the graph and the device list are gone, no object of the device's DLL is left alive.
+  graph.reset();
+  devices_.reset();
+  using CanUnload = HRESULT(STDAPICALLTYPE*)();
+  const auto canUnloadNow = reinterpret_cast<CanUnload>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kivo-testcam.dll"), "DllCanUnloadNow")));
+  ASSERT_NE(canUnloadNow, nullptr);
+  EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+TEST_F(DeviceCapture, AnalogInputsAreListedAndRoutingChangesThePicture) {
+  auto log = std::make_shared<FrameLog>();
+  std::unique_ptr<VideoCaptureGraph> graph = openGraph(log, kAnalogCamera, "RGB24_640x480");
+  ASSERT_NE(graph, nullptr);
+  const std::map<std::string, long> inputs = graph->getVideoInputs()->getInputs();
+  for (const char* name : {"composite", "svideo", "tuner"}) EXPECT_EQ(inputs.count(name), 1u);
+  std::vector<std::vector<BYTE>> pictures;
+  for (const char* name : {"composite", "svideo"}) {
+    SCOPED_TRACE(name);
+    // Applied again at every render, so it outlives the rebuild that start performs.
+    graph->getVideoInputs()->setSelectedInput(inputs.at(name));
+    ASSERT_EQ(graph->start(false), S_OK);
+    EXPECT_EQ(graph->getVideoInputs()->getSelectedInput(), inputs.at(name));
+    pictures.push_back(frameAfterChange(*log));
+    EXPECT_EQ(graph->stop(), S_OK);
+  }
+  ASSERT_EQ(pictures[0].size(), size_t(640 * 480 * 3));
+  ASSERT_EQ(pictures[1].size(), pictures[0].size());
+  EXPECT_FALSE(std::equal(pictures[0].begin() + 4, pictures[0].end(), pictures[1].begin() + 4));
+
+  // The TV standards: the current one and the available ones, by name.
+  auto* standard = dynamic_cast<IEnumProperty*>(property(*graph, "AnalogVideoFormat"));
+  ASSERT_NE(standard, nullptr);
+  EXPECT_EQ(standard->getConstraints(),
+            (std::map<std::string, long>{{"ntsc_m", 1}, {"pal_b", 0x10}, {"secam_b", 0x1000}}));
+  EXPECT_STREQ(standard->getDefaultName(), "ntsc_m");
+  long pal = 0x10, now = 0;
+  EXPECT_EQ(standard->setValue(&pal), S_OK);
+  EXPECT_EQ(standard->getValue(&now), S_OK);
+  EXPECT_EQ(now, 0x10);
+
+  // Wine's capture graph builder finds the crossbar, which is in no graph, by following the
+  // analog pin's connection upstream.
+  CComPtr<IGraphBuilder> filters;
+  CComPtr<ICaptureGraphBuilder2> builder;
+  CComPtr<IAMCrossbar> crossbar;
+  CComPtr<IBaseFilter> analog = findDevice(*devices_, kAnalogCamera)->getInterface();
+  ASSERT_EQ(filters.CoCreateInstance(CLSID_FilterGraph), S_OK);
+  ASSERT_EQ(builder.CoCreateInstance(CLSID_CaptureGraphBuilder2), S_OK);
+  ASSERT_EQ(builder->SetFiltergraph(filters), S_OK);
+  ASSERT_EQ(filters->AddFilter(analog, nullptr), S_OK);
+  EXPECT_EQ(builder->FindInterface(&LOOK_UPSTREAM_ONLY, nullptr, analog, IID_PPV_ARGS(&crossbar)),
+            S_OK);
+}
+
+// Names that are not ASCII reach the host as UTF-8; a device path is the host's unique key.
+TEST_F(DeviceCapture, UnusualNamesArriveAsUtf8EveryPathIsUniqueAndTheirDevicesCapture) {
+  std::set<std::string> paths;
+  for (Filter* device : devices_->getVideoDevices()) {
+    const std::string name = device->getName(), path = device->getUniqueString();
+    EXPECT_GT(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.c_str(), -1, nullptr, 0), 0)
+        << name;
+    if (name.rfind("KIVO", 0) != 0) continue;
+    EXPECT_EQ(path.empty(), name == "KIVO Test Camera (No Path)") << name;
+    EXPECT_TRUE(path.empty() || paths.insert(path).second) << path;
+  }
+  EXPECT_EQ(paths.size(), 4u);
+  EXPECT_STREQ(findDevice(*devices_, testcam::kNonAsciiCameraUtf8Name)->getUniqueString(),
+               "\\\\?\\root#image#0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\kivo-testcam-5");
+  for (const char* name : {testcam::kNonAsciiCameraUtf8Name, "KIVO Test Camera (No Path)"}) {
+    SCOPED_TRACE(name);
+    auto log = std::make_shared<FrameLog>();
+    auto graph = openGraph(log, name, "RGB24_320x240");
+    ASSERT_NE(graph, nullptr);
+    EXPECT_THAT(capabilityNames(*graph), ElementsAre("RGB24_320x240"));
+    capture(*graph, *log);
+    EXPECT_EQ(log->seen().sizes.front(), 320 * 240 * 3);
+  }
+}
+
+// Polls isDeviceLost while making sure no frame beyond `frames` arrives.
+bool waitForLoss(VideoCaptureGraph& graph, FrameLog& log, long frames) {
+  const auto deadline = std::chrono::steady_clock::now() + kFrameWait;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (graph.isDeviceLost()) return true;
+    if (log.frames.waitFor(frames + 1, milliseconds(50))) return false;
+  }
+  return false;
+}
+
+using DeviceFaults = TestCameraTest;
+
+// Wine's graph does not act on EC_DEVICE_LOST and keeps running; kivo reports the loss.
+TEST_F(DeviceFaults, LossIsReportedAfterEveryFrameBeforeItWasDeliveredUntilARebuild) {
+  auto log = std::make_shared<FrameLog>();
+  auto graph = openGraph(log, kUsbCamera, "YUY2_160x120", testcam::kLoseAfterVariable, L"5");
+  ASSERT_NE(graph, nullptr);
+  EXPECT_FALSE(graph->isDeviceLost());
+  for (long round = 1; round <= 2; ++round) {  // a restart rebuilds on the same device object
+    ASSERT_EQ(graph->start(false), S_OK);
+    EXPECT_FALSE(graph->isDeviceLost());
+    ASSERT_TRUE(log->frames.waitFor(5 * round, kFrameWait));
+    ASSERT_TRUE(waitForLoss(*graph, *log, 5 * round));
+    EXPECT_TRUE(graph->isRunning());
+    if (round == 2) break;
+    EXPECT_EQ(graph->stop(), S_OK);
+    EXPECT_TRUE(graph->isDeviceLost());
+    EXPECT_FALSE(log->frames.waitFor(6, kQuiet));
+  }
+  EXPECT_THAT(log->seen().counters, ElementsAre(0, 1, 2, 3, 4, 0, 1, 2, 3, 4));
+  // Reset while the lost graph runs: the callback goes, the answer too.
+  graph->reset();
+  EXPECT_FALSE(graph->isDeviceLost());
+  EXPECT_FALSE(graph->isRunning());
+  EXPECT_EQ(log->destroyed.count(), 1);
+  EXPECT_EQ(log->frames.count(), 10);
+
+  // A lost graph destroyed while running.
+  auto lostLog = std::make_shared<FrameLog>();
+  graph = openGraph(lostLog, kUsbCamera, "YUY2_160x120", testcam::kLoseAfterVariable, L"2");
+  ASSERT_NE(graph, nullptr);
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(waitForLoss(*graph, *lostLog, 2));
+  graph.reset();
+  EXPECT_EQ(lostLog->destroyed.count(), 1);
+  EXPECT_EQ(lostLog->frames.count(), 2);
+
+  // A new graph on a device created without the fault captures again.
+  auto healthyLog = std::make_shared<FrameLog>();
+  graph = openGraph(healthyLog);
+  ASSERT_NE(graph, nullptr);
+  capture(*graph, *healthyLog, 8);
+  EXPECT_FALSE(graph->isDeviceLost());
+}
+
+// Calls the device refuses fail where the host asked for them, and nothing else does.
+TEST_F(DeviceFaults, RefusedDeviceCallsFailOnlyWhereTheyAreAsked) {
+  auto log = std::make_shared<FrameLog>();
+  auto graph = openGraph(log, kUsbCamera, "YUY2_160x120", testcam::kFailVariable,
+                         L"IAMVideoProcAmp.GetRange,IBaseFilter.Pause");
+  ASSERT_NE(graph, nullptr);
+  EXPECT_EQ(property(*graph, "Brightness"), nullptr);  // no range, no property
+  EXPECT_NE(property(*graph, "Zoom"), nullptr);        // camera control still answers
+  // Refused on the way to running. (Wine 8's graph does not pass on a refused IBaseFilter::Run:
+  // start then answers S_OK. A refused Pause it does pass on.)
+  EXPECT_LT(graph->start(false), 0);
+  EXPECT_FALSE(graph->isRunning());
+  EXPECT_EQ(graph->stop(), S_OK);
+  EXPECT_FALSE(log->frames.waitFor(1, kQuiet));
+  graph->reset();
+  EXPECT_EQ(log->destroyed.count(), 1);
+
+  // A device that cannot count its formats: its current format is the list, and captures.
+  auto current = std::make_shared<FrameLog>();
+  graph = openGraph(current, kUsbCamera, "YUY2_640x480", testcam::kFailVariable,
+                    L"IAMStreamConfig.GetNumberOfCapabilities");
+  ASSERT_NE(graph, nullptr);
+  EXPECT_THAT(capabilityNames(*graph), ElementsAre("YUY2_640x480"));
+  capture(*graph, *current, 2);
+  EXPECT_EQ(current->seen().sizes.back(), 640 * 480 * 2);
+}
+
+TEST_F(DeviceFaults, AThrowingCallbackDoesNotStopTheStream) {
+  auto log = std::make_shared<FrameLog>();
+  log->throwEvery = 2;
+  auto graph = openGraph(log);
+  ASSERT_NE(graph, nullptr);
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(log->frames.waitFor(10, kFrameWait)) << log->frames.count() << " frames";
+  EXPECT_TRUE(graph->isRunning());
+  EXPECT_FALSE(graph->isDeviceLost());
+  EXPECT_EQ(graph->stop(), S_OK);
+  const std::vector<uint32_t> counters = log->seen().counters;
+  for (size_t i = 0; i < counters.size(); ++i) EXPECT_EQ(counters[i], i);
+}
+
+// The sample grabber calls back synchronously on the streaming thread: stop waits for it.
+TEST_F(DeviceFaults, StopWaitsForABlockedCallbackAndNothingFollows) {
+  auto log = std::make_shared<FrameLog>();
+  log->blockMilliseconds = 1500;
+  auto graph = openGraph(log);
+  ASSERT_NE(graph, nullptr);
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(log->frames.waitFor(1, kFrameWait));
+  EXPECT_EQ(graph->stop(), S_OK);
+  EXPECT_FALSE(log->inside);  // the blocked call ended before Stop returned
+  EXPECT_FALSE(log->frames.waitFor(log->frames.count() + 1, kQuiet));
+}
+
+TEST_F(DeviceFaults, AReplacedCallbackIsNeverCalledAfterTheNextStart) {
+  auto firstLog = std::make_shared<FrameLog>(), secondLog = std::make_shared<FrameLog>();
+  auto graph = openGraph(firstLog);
+  ASSERT_NE(graph, nullptr);
+  IMediaCB* first = graph->getMediaCB();
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(firstLog->frames.waitFor(2, kFrameWait));
+  // Stored while running: the running graph keeps the first until rebuilt.
+  graph->setMediaCB(new FrameCollector(secondLog));
+  EXPECT_EQ(graph->stop(), S_OK);
+  ASSERT_EQ(graph->start(false), S_OK);
+  const long firstCount = firstLog->frames.count();
+  ASSERT_TRUE(secondLog->frames.waitFor(5, kFrameWait));
+  EXPECT_EQ(firstLog->frames.count(), firstCount);
+  EXPECT_EQ(secondLog->seen().counters.front(), 0u);
+
+  // Destroyed while running: the current callback retires, the replaced one is the host's.
+  graph.reset();
+  EXPECT_EQ(firstLog->destroyed.count(), 0);
+  EXPECT_EQ(secondLog->destroyed.count(), 1);
+  EXPECT_FALSE(secondLog->frames.waitFor(secondLog->frames.count() + 1, kQuiet));
+  first->destroy();
+}
+
+// A camera serving one stream at a time refuses the second graph's start; that graph starts
+// once the first has stopped.
+TEST_F(DeviceFaults, ASecondGraphOnAnExclusiveDeviceFailsToStart) {
+  auto firstLog = std::make_shared<FrameLog>(), secondLog = std::make_shared<FrameLog>();
+  auto first = openGraph(firstLog, kUsbCamera, "YUY2_160x120", testcam::kExclusiveVariable, L"1");
+  auto second = openGraph(secondLog, kUsbCamera, "YUY2_160x120", testcam::kExclusiveVariable, L"1");
+  ASSERT_TRUE(first && second);
+  ASSERT_EQ(first->start(false), S_OK);
+  EXPECT_EQ(second->start(false), HRESULT_FROM_WIN32(ERROR_BUSY));
+  EXPECT_FALSE(second->isRunning());
+  EXPECT_TRUE(second->isRendered());
+  EXPECT_EQ(second->stop(), S_OK);
+  EXPECT_TRUE(firstLog->frames.waitFor(firstLog->frames.count() + 3, kFrameWait));
+  EXPECT_EQ(secondLog->frames.count(), 0);
+
+  EXPECT_EQ(first->stop(), S_OK);
+  ASSERT_EQ(second->start(false), S_OK);
+  EXPECT_TRUE(secondLog->frames.waitFor(3, kFrameWait));
+  EXPECT_EQ(first->start(false), HRESULT_FROM_WIN32(ERROR_BUSY));
+  second.reset();  // destruction while streaming frees the device too
+  capture(*first, *firstLog);
+}
+
+TEST_F(DeviceFaults, SelectionsOutsideTheListsChangeNothing) {
+  auto log = std::make_shared<FrameLog>();
+  auto graph = openGraph(log, kAnalogCamera, "RGB24_640x480");
+  ASSERT_NE(graph, nullptr);
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(log->frames.waitFor(2, kFrameWait));
+  // While running: format positions past either end, inputs not there.
+  const int formats = graph->getVideoCapabilities()->getNumberOfCapabilities();
+  for (int position : {-2, formats, 1 << 30, -(1 << 30)}) graph->setSelectedCapID(position);
+  EXPECT_EQ(graph->getVideoCapabilities()->getNumberOfCapabilities(), formats);
+  VideoInputs* inputs = graph->getVideoInputs();
+  ASSERT_NE(inputs, nullptr);
+  const int input = inputs->getSelectedInput(), count = int(inputs->getNumberOfInputs());
+  ASSERT_GT(count, 0);
+  for (int index : {-1, -2, count, 1 << 30}) EXPECT_EQ(inputs->setSelectedInput(index), E_FAIL);
+  EXPECT_EQ(inputs->getSelectedInput(), input);
+  // The graph still runs, and a rebuild captures in the same format.
+  EXPECT_TRUE(log->frames.waitFor(log->frames.count() + 2, kFrameWait));
+  EXPECT_EQ(graph->stop(), S_OK);
+  capture(*graph, *log, 2);
+  EXPECT_EQ(std::get<0>(connectedFormat(*graph)), MEDIASUBTYPE_RGB24);
+  EXPECT_EQ(log->seen().sizes.back(), 640 * 480 * 3);
+}
+
+// A device reporting malformed formats between its working ones (KIVO_TESTCAM_MALFORMED_CAPS:
+// short block, null block with a size, FORMAT_None, audio, 0x0 and 2147483647x2147483647) lists
+// and captures its working formats as before. CTest runs it under Wine's heap checking.
+TEST_F(DeviceFaults, MalformedCapsLeaveTheWorkingFormatsListedAndCapturing) {
+  std::vector<std::string> healthyNames;
+  std::vector<int> healthyIds;
+  {
+    VideoCaptureGraph graph(findDevice(*devices_, kUsbCamera), 0);
+    ASSERT_EQ(graph.render(false), S_OK);
+    healthyNames = capabilityNames(graph);
+    for (const VideoCapability& capability : graph.getVideoCapabilities()->getCapabilityList())
+      healthyIds.push_back(capability.getCapabilityID());
+  }
+  auto log = std::make_shared<FrameLog>();
+  auto graph = openGraph(log, kUsbCamera, "YUY2_160x120", testcam::kMalformedCapsVariable, L"1");
+  ASSERT_NE(graph, nullptr);
+  // Of the malformed formats only the huge picture is well-formed; it comes after working
+  // format 4, as reported. Malformed and working formats alternate while both lists last.
+  std::vector<std::string> expected = healthyNames;
+  expected.insert(expected.begin() + 4, "YUY2_2147483647x2147483647");
+  EXPECT_EQ(capabilityNames(*graph), expected);
+  const std::vector<VideoCapability>& list = graph->getVideoCapabilities()->getCapabilityList();
+  ASSERT_EQ(list.size(), expected.size());
+  for (size_t i = 0, working = 0; i < list.size(); ++i) {
+    if (i == 4) continue;
+    const int position = healthyIds[working++];
+    EXPECT_EQ(list[i].getCapabilityID(), position < testcam::kMalformedCapsCount
+                                             ? 2 * position + 1
+                                             : position + testcam::kMalformedCapsCount)
+        << list[i].getFullName();
+  }
+  // A working format captures as on a healthy device.
+  capture(*graph, *log);
+  EXPECT_EQ(std::get<2>(connectedFormat(*graph)), 120);
+  for (long size : log->seen().sizes) EXPECT_EQ(size, 160 * 120 * 2);
+  // The huge picture: the device refuses it (SetFormat fails) and keeps the format it had,
+  // which the graph connects and runs.
+  graph->setSelectedCapID(4);
+  ASSERT_EQ(graph->start(false), S_OK);
+  EXPECT_EQ(std::get<0>(connectedFormat(*graph)), MEDIASUBTYPE_YUY2);
+  EXPECT_EQ(std::get<1>(connectedFormat(*graph)), 160);
+  EXPECT_EQ(graph->stop(), S_OK);
+  graph->setSelectedCapID(graph->lookupCapIDByName("RGB24_160x120"));
+  capture(*graph, *log, 2);
+  EXPECT_EQ(std::get<0>(connectedFormat(*graph)), MEDIASUBTYPE_RGB24);
+}
+
+}  // namespace
+}  // namespace kivo::test

@@ -1,0 +1,330 @@
+// A host reading media files through FileCaptureGraph on Wine's DirectShow: formats, streams,
+// positions, a missing decoder, replaced callbacks; and broken, lying and unreachable files,
+// which give a failing status with a diagnosis or a bounded read, never a crash or a hang, after
+// which the next good file reads whole. Calls that may hang run under a watchdog that names the
+// call and ends the program.
+
+#include <kivo/duration_unsupported_exception.h>
+#include <kivo/dx_media_info.h>
+#include <kivo/position_unsupported_exception.h>
+
+#include "file_host.h"
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace kivo::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class FileGraphTest : public MediaTest {
+ protected:
+  ComScope com;
+};
+
+TEST_F(FileGraphTest, EveryFrameArrivesOnceInOrderWithTheFileFormat) {
+  RecordingCallback video;
+  auto graph = fileGraph(kTwentyFrames, &video);
+  EXPECT_EQ(graph->getVideoInfo(), nullptr);
+  ASSERT_EQ(graph->render(false), S_OK);
+  const DXMediaInfo* info = graph->getVideoInfo();
+  ASSERT_NE(info, nullptr);
+  EXPECT_TRUE(info->containsVideo());
+  EXPECT_EQ(info->getVideoWidth(), 160);
+  EXPECT_EQ(std::abs(info->getVideoHeight()), 120);
+  EXPECT_EQ(info->getVideoBitDepth(), 24);
+  EXPECT_NEAR(info->getAverageFrameRate(), 10.0, 0.01);
+  EXPECT_EQ(info->getFormatName(), "RGB24");
+  EXPECT_EQ(graph->getAudioInfo(), nullptr);
+  // Wine's filter graph answers frame and sample time formats with S_FALSE and refuses to
+  // switch to them; the refusals leave media time in place.
+  EXPECT_THROW(graph->getDurationInFrames(), DurationUnsupportedException);
+  EXPECT_THROW(graph->getDurationInSamples(), DurationUnsupportedException);
+  EXPECT_THROW(graph->getPositionInFrames(), PositionUnsupportedException);
+  EXPECT_THROW(graph->setPositionInFrames(3), PositionUnsupportedException);
+  EXPECT_NEAR(graph->getDurationInSeconds(), 2.0, 0.01);
+  EXPECT_FALSE(graph->isStreamFinished());  // rendered, not running
+  ASSERT_TRUE(runToEnd(*graph));
+  ASSERT_EQ(graph->stop(), S_OK);
+  EXPECT_FALSE(graph->isStreamFinished());
+  graph.reset();
+  ASSERT_EQ(video.count(), 20);
+  for (size_t i = 0; i < video.sizes.size(); ++i) {
+    EXPECT_EQ(video.sizes[i], 160 * 120 * 3) << "frame " << i;
+    EXPECT_GT(video.times[i], i > 0 ? video.times[i - 1] : -1.0) << "frame " << i;
+  }
+}
+
+TEST_F(FileGraphTest, VideoAndAudioStreamsReachTheirOwnCallbacks) {
+  RecordingCallback video, audio;
+  auto graph = fileGraph("rgb24_pcm_2s.avi", &video);
+  graph->setAudioCallback(&audio, FileCaptureGraph::SAMPLE_PCM);
+  ASSERT_EQ(graph->render(false), S_OK);
+  const DXMediaInfo* sound = graph->getAudioInfo();
+  ASSERT_NE(sound, nullptr);
+  EXPECT_TRUE(sound->containsAudio());
+  EXPECT_EQ(sound->getAudioSampleRate(), 22050);
+  EXPECT_EQ(sound->getAudioBitDepth(), 16);
+  EXPECT_EQ(sound->getAudioNumChannels(), 1);
+  EXPECT_EQ(sound->getFormatName(), "PCM");
+  ASSERT_NE(graph->getVideoInfo(), nullptr);
+  ASSERT_TRUE(runToEnd(*graph));
+  graph->stop();
+  EXPECT_EQ(video.count(), 20);
+  EXPECT_EQ(audio.bytes, 2 * 22050 * 2);  // every sample: 2 s of 16-bit mono at 22050 Hz
+
+  // Only an audio callback: the AVI's video is left unrendered, and a WAV file reads whole.
+  for (const char* file : {"rgb24_pcm_2s.avi", "tone_44100_1s.wav"}) {
+    SCOPED_TRACE(file);
+    RecordingCallback sound;
+    auto audioOnly = fileGraph(file, &sound, false);
+    ASSERT_EQ(audioOnly->render(false), S_OK);
+    EXPECT_EQ(audioOnly->getVideoInfo(), nullptr);
+    ASSERT_NE(audioOnly->getAudioInfo(), nullptr);
+    const long rate = audioOnly->getAudioInfo()->getAudioSampleRate();
+    ASSERT_TRUE(runToEnd(*audioOnly));
+    audioOnly->stop();
+    EXPECT_EQ(sound.bytes, (long long)(audioOnly->getDurationInSeconds() * rate + 0.5) * 2);
+  }
+}
+
+// A position set before start is where delivery begins, also across reset.
+TEST_F(FileGraphTest, ResetThenRenderReadsOnFromTheSavedPosition) {
+  RecordingCallback video;
+  auto graph = fileGraph(kTwentyFrames, &video);
+  ASSERT_EQ(graph->render(false), S_OK);
+  graph->setPositionInSeconds(1.5);
+  EXPECT_NEAR(graph->getPositionInSeconds(), 1.5, 0.001);
+  graph->reset();
+  EXPECT_FALSE(graph->isRendered());
+  EXPECT_EQ(graph->getVideoInfo(), nullptr);
+  ASSERT_EQ(graph->render(false), S_OK);
+  EXPECT_NEAR(graph->getPositionInSeconds(), 1.5, 0.001);
+  ASSERT_TRUE(runToEnd(*graph));
+  graph->stop();
+  EXPECT_EQ(video.count(), 5);
+}
+
+TEST_F(FileGraphTest, AMissingDecoderIsNamedAndTheNameSurvivesReset) {
+  FileCaptureGraph wave(mediaPath("tone_44100_1s.wav"));
+  EXPECT_EQ(wave.render(false), E_UNEXPECTED);  // no callback: nothing to render
+  EXPECT_EQ(wave.getMissingCodecName(), "Unknown Codec");
+  RecordingCallback video;
+  FileCaptureGraph graph(mediaPath("divx_160x120.avi"));
+  EXPECT_EQ(graph.getMissingCodecName(), "Unknown Codec");
+  graph.setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
+  // Wine has no DivX decoder: the file's video does not connect.
+  EXPECT_LT(graph.render(false), 0);
+  EXPECT_FALSE(graph.isRendered());
+  EXPECT_EQ(graph.getMissingCodecName(), "DivX");
+  graph.reset();
+  EXPECT_EQ(graph.getMissingCodecName(), "DivX");
+  // Wine's AVI splitter offers no type on its outputs, so not even the file's own compressed
+  // frames connect without a decoder.
+  graph.setVideoCallback(&video, static_cast<FileCaptureGraph::VideoFrameFormat>(7));
+  EXPECT_LT(graph.render(false), 0);
+  EXPECT_EQ(graph.getMissingCodecName(), "DivX");
+  EXPECT_EQ(video.count(), 0);
+}
+
+// Fails the test when called after it was retired.
+class GuardedCallback : public RecordingCallback {
+ public:
+  long processSample(double t, IMediaSample* s) override {
+    EXPECT_FALSE(retired.load()) << "a retired callback was called";
+    return RecordingCallback::processSample(t, s);
+  }
+  std::atomic<bool> retired{false};
+};
+
+TEST_F(FileGraphTest, ReplacedCallbacksAndDestroyedGraphsAreNeverCalledAgain) {
+  GuardedCallback first, second;
+  auto graph = fileGraph("rgb24_320x240_25fps_50f.avi", &first);
+  ASSERT_EQ(graph->render(false), S_OK);
+  ASSERT_EQ(graph->start(false), S_OK);
+  ASSERT_TRUE(first.samples.waitFor(1, 10s));
+  // Replaced on a running graph: the graph is taken down and must be rendered again.
+  graph->setVideoCallback(&second, FileCaptureGraph::FRAME_RGB24);
+  first.retired = true;
+  EXPECT_FALSE(graph->isRendered());
+  EXPECT_FALSE(graph->isRunning());
+  ASSERT_EQ(graph->render(false), S_OK);
+  ASSERT_EQ(graph->start(false), S_OK);
+  EXPECT_TRUE(second.samples.waitFor(1, 10s));
+  graph.reset();  // destroyed while running
+  second.retired = true;
+  // Another graph runs to its end: a streaming thread left behind would call a retired callback.
+  RecordingCallback other;
+  auto next = fileGraph(kTwentyFrames, &other);
+  ASSERT_EQ(next->render(false), S_OK);
+  ASSERT_TRUE(runToEnd(*next));
+  next->stop();
+  EXPECT_EQ(other.count(), 20);
+}
+
+// Runs `call` under a watchdog that names it and ends the program after 30 s.
+template <class Call>
+auto guarded(const std::string& what, Call call) {
+  std::fprintf(stderr, "[file faults] %s\n", what.c_str());
+  EventCounter done;
+  std::thread watchdog([&] {
+    if (done.waitFor(1, 30s)) return;
+    std::fprintf(stderr, "[file faults] HANG: %s did not return within 30 s\n", what.c_str());
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+  });
+  struct Finish {
+    EventCounter& done;
+    std::thread& watchdog;
+    ~Finish() { done.add(), watchdog.join(); }
+  } finish{done, watchdog};
+  return call();
+}
+
+// The render status, and when it rendered, what was read to the end.
+struct Outcome {
+  long render = E_FAIL;
+  std::string diagnosis;
+  bool finished = false;
+  long samples = 0;
+  long long bytes = 0;
+};
+
+Outcome readFile(const std::string& name, bool video = true, const std::wstring& path = L"") {
+  Outcome outcome;
+  RecordingCallback callback;
+  auto graph = guarded(name + ": construct", [&] {
+    return std::make_unique<FileCaptureGraph>(path.empty() ? mediaPath(name) : path);
+  });
+  if (video) graph->setVideoCallback(&callback, FileCaptureGraph::FRAME_RGB24);
+  if (!video) graph->setAudioCallback(&callback, FileCaptureGraph::SAMPLE_PCM);
+  outcome.render = guarded(name + ": render", [&] { return graph->render(false); });
+  if (SUCCEEDED(outcome.render)) {
+    // Wine lets an open file go; Windows refuses with ERROR_SHARING_VIOLATION.
+    if (!path.empty() && !DeleteFileW(path.c_str()))
+      EXPECT_EQ(GetLastError(), DWORD{ERROR_SHARING_VIOLATION});
+    outcome.finished = guarded(name + ": run", [&] { return runToEnd(*graph); });
+    guarded(name + ": stop", [&] { return graph->stop(); });
+  } else {
+    EXPECT_FALSE(graph->isRendered());
+    outcome.diagnosis = graph->getMissingCodecName();
+  }
+  guarded(name + ": destroy", [&] { return graph.reset(), 0; });
+  outcome.samples = callback.count();
+  outcome.bytes = callback.bytes;
+  return outcome;
+}
+
+using FileFaultsTest = FileGraphTest;
+
+void expectGoodFilesReadWhole() {
+  const Outcome video = readFile(kTwentyFrames);
+  EXPECT_EQ(video.render, S_OK);
+  EXPECT_TRUE(video.finished);
+  EXPECT_EQ(video.samples, 20);
+  const Outcome audio = readFile("tone_44100_1s.wav", false);
+  EXPECT_EQ(audio.render, S_OK);
+  EXPECT_TRUE(audio.finished);
+  EXPECT_EQ(audio.bytes, 44100 * 2);
+}
+
+// Files nothing can be read from: render fails and names what it missed. An AVI cut inside its
+// header would hang Wine's GStreamer parser: kivo refuses it before any parser sees it.
+TEST_F(FileFaultsTest, UnreadableFilesFailToRenderWithADiagnosis) {
+  const std::pair<const char*, bool> files[] = {
+      {"empty.avi", true},        {"random.avi", true},     {"a_folder.avi", true},
+      {"no_such_file.avi", true}, {"deep_lists.avi", true}, {"truncated_header.avi", true},
+      {"empty.wav", false},       {"random.wav", false},    {"truncated_header.wav", false},
+      {"a_folder.avi", false}};
+  for (const auto& [file, video] : files) {
+    SCOPED_TRACE(file);
+    const Outcome outcome = readFile(file, video);
+    EXPECT_LT(outcome.render, 0);
+    EXPECT_FALSE(outcome.diagnosis.empty());
+    EXPECT_EQ(outcome.samples, 0);
+  }
+  const Outcome cut = readFile("truncated_header.avi");
+  EXPECT_EQ(cut.render, VFW_E_INVALID_FILE_FORMAT);
+  EXPECT_EQ(cut.diagnosis, "Unknown Codec");
+  expectGoodFilesReadWhole();
+}
+
+// Headers that lie about the body or its size: either refused with a diagnosis, or read to an
+// end that comes. (The splitter follows the chunks it finds, not the declared count: the RGB24
+// header over MJPG chunks gives more frames than it states.)
+TEST_F(FileFaultsTest, LyingHeadersFailOrEnd) {
+  const std::pair<const char*, bool> files[] = {
+      {"rgb24_header_mjpg_body.avi", true}, {"huge_frame_count.avi", true},
+      {"huge_frame_size.avi", true},        {"truncated.avi", true},
+      {"huge_data_size.wav", false},        {"wrong_wave_format.wav", false},
+      {"mp3_tag_pcm_body.wav", false},      {"truncated.wav", false}};
+  for (const auto& [file, video] : files) {
+    SCOPED_TRACE(file);
+    const Outcome outcome = readFile(file, video);
+    EXPECT_NE(outcome.diagnosis.empty(), FAILED(outcome.render));
+    EXPECT_TRUE(outcome.finished || outcome.samples == 0);
+    EXPECT_EQ(outcome.finished, SUCCEEDED(outcome.render));
+  }
+  expectGoodFilesReadWhole();
+}
+
+// Wine 8: render of any MJPG AVI whose frames hold no decodable JPEG never returns: Wine's
+// GStreamer parser waits in wg_parser_connect for caps the JPEG decoder never sets. A render
+// bounded on a worker thread fails in time, but the stalled GStreamer threads then crash the
+// process at exit, so kivo does not bound it. Windows' decoders fail such frames one by one.
+// --gtest_also_run_disabled_tests shows the hang (the watchdog ends it after 30 s).
+TEST_F(FileFaultsTest, DISABLED_FilesWhoseRenderHangsInWine) {
+  const Outcome outcome = readFile("mjpg_header_rgb24_body.avi");
+  EXPECT_TRUE(FAILED(outcome.render) ? !outcome.diagnosis.empty() : outcome.finished);
+}
+
+// Long and non-ASCII paths open; a file deleted between render and start is read whole.
+TEST_F(FileFaultsTest, LongNonAsciiAndDeletedPathsReadWhole) {
+  std::string longName = "long_path";
+  for (int i = 1; i <= 6; ++i)
+    longName += "/folder_" + std::to_string(i) + "_with_a_rather_long_name_for_nesting_xxxxxxxx";
+  longName += "/video_at_a_path_longer_than_max_path.avi";
+  ASSERT_GT(mediaPath(longName).size(), size_t(MAX_PATH));
+  const std::string deleted = "deleted_after_render_" + std::to_string(GetCurrentProcessId());
+  const std::wstring copy = mediaPath(deleted + ".avi");
+  ASSERT_TRUE(CopyFileW(mediaPath(kTwentyFrames).c_str(), copy.c_str(), FALSE));
+  for (const auto& [name, path] :
+       {std::pair(longName, std::wstring()),
+        {"\xd0\xba\xd0\xb0\xd1\x82\xd0\xb0\xd0\xbb\xd0\xbe\xd0\xb3_\xe7\x9b\xae\xe5\xbd\x95/"
+         "\xe6\x98\xa0\xe5\x83\x8f_\xd0\xba\xd0\xb0\xd0\xb4\xd1\x80_\xc3\x9f\xc3\xb8.avi",
+         std::wstring()},
+        {deleted, copy}}) {
+    SCOPED_TRACE(name);
+    const Outcome outcome = readFile(name, true, path);
+    EXPECT_EQ(outcome.render, S_OK);
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.samples, 20);
+  }
+  // Once the graph is gone the file can go.
+  EXPECT_TRUE(DeleteFileW(copy.c_str()) ||
+              GetFileAttributesW(copy.c_str()) == INVALID_FILE_ATTRIBUTES);
+}
+
+// Wine's graph takes any position, even outside the file, and reports it back; reading from
+// there still ends.
+TEST_F(FileFaultsTest, PositionsOutsideTheFile) {
+  for (double position : {100.0, -1.0, 1e300}) {
+    SCOPED_TRACE(position);
+    RecordingCallback video;
+    auto graph = fileGraph(kTwentyFrames, &video);
+    ASSERT_EQ(graph->render(false), S_OK);
+    EXPECT_NO_THROW(graph->setPositionInSeconds(position));
+    if (position < 1e10) {
+      EXPECT_NEAR(graph->getPositionInSeconds(), position, 0.001);
+    }
+    EXPECT_TRUE(guarded("position " + std::to_string(position), [&] { return runToEnd(*graph); }));
+    graph->stop();
+    EXPECT_LE(video.count(), 20);
+  }
+}
+
+}  // namespace
+}  // namespace kivo::test
