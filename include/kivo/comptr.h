@@ -124,8 +124,8 @@ class CComPtr {
     if (!p || !other) return false;
     IUnknown* mine = nullptr;
     IUnknown* theirs = nullptr;
-    p->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&mine));
-    other->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&theirs));
+    p->QueryInterface(IID_PPV_ARGS(&mine));
+    other->QueryInterface(IID_PPV_ARGS(&theirs));
     const bool same = mine == theirs;
     if (mine) mine->Release();
     if (theirs) theirs->Release();

@@ -44,6 +44,12 @@ class TRangeModeProperty : public IRangeModeProperty {
   friend class TRangeProperty<I>;
   friend class TModeProperty<I>;
 
+  // The companion of `owner` when the device offers both automatic and
+  // manual control (both bits of capsFlags), named after it with "Mode"
+  // appended; null otherwise.
+  static TRangeModeProperty* createFor(BaseProperty* owner, long propertyId, long capsFlags,
+                                       const CComPtr<I>& deviceInterface);
+
   CComPtr<I> deviceInterface;
   long propertyId;
   BaseProperty* rangeProperty;

@@ -124,7 +124,6 @@ CRouting::CRouting()
       videoOutputIndex(0),
       relatedInputIndex(0),
       relatedOutputIndex(0),
-      crossbar(nullptr),
       inputPhysicalType(0),
       outputPhysicalType(0),
       depth(0) {}
@@ -141,17 +140,7 @@ CInputRouter::CInputRouter(IPin* pin, HRESULT* status) : startingPin(pin), curre
   if (status) *status = outcome;
 }
 
-CInputRouter::~CInputRouter() {
-  if (!paths) return;
-  for (Path& path : *paths) {
-    const long count = recordCount(path);
-    for (long i = 0; i < count; ++i) {
-      if (path[i].crossbar) path[i].crossbar->Release();
-      path[i].crossbar = nullptr;
-    }
-  }
-  paths.reset();
-}
+CInputRouter::~CInputRouter() = default;
 
 long CInputRouter::recordCount(const Path& path) { return path ? path[0].depth + 1 : 0; }
 
@@ -228,16 +217,12 @@ HRESULT CInputRouter::storePath(CRouting* last) {
     path[i] = *hop;
   }
   for (long i = 0; i < count; ++i) {
-    if (path[i].crossbar) path[i].crossbar->AddRef();
     path[i].upstream = i > 0 ? &path[i - 1] : nullptr;
     path[i].downstream = i + 1 < count ? &path[i + 1] : nullptr;
   }
   try {
     paths->push_back(std::move(path));
   } catch (const std::bad_alloc&) {
-    // The path was not kept: give its references back.
-    for (long i = 0; i < count; ++i)
-      if (path && path[i].crossbar) path[i].crossbar->Release();
     return E_FAIL;
   }
   return S_OK;

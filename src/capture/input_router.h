@@ -1,5 +1,6 @@
 #pragma once
 
+#include <kivo/comptr.h>
 #include <kivo/export.h>
 #include <kivo/platform.h>
 
@@ -10,8 +11,7 @@ namespace kivo {
 
 // One hop of a routing path: which input of one crossbar to route to which
 // of its outputs. Hops are linked from the physical connector (upstream) to
-// the capture filter (downstream). The crossbar pointer is not counted by the
-// hop itself; the router that stores a path holds one reference per record.
+// the capture filter (downstream).
 class CRouting {
  public:
   CRouting();
@@ -23,7 +23,7 @@ class CRouting {
   long videoOutputIndex;
   long relatedInputIndex;   // -1 when the crossbar reports none
   long relatedOutputIndex;  // -1 when the crossbar reports none
-  IAMCrossbar* crossbar;
+  CComPtr<IAMCrossbar> crossbar;
   long inputPhysicalType;
   long outputPhysicalType;
   long depth;  // 0 next to the capture filter, +1 per crossbar further upstream

@@ -109,8 +109,6 @@ HRESULT CaptureGraph::createFoundation() {
 }
 
 HRESULT CaptureGraph::createGraphObjects() {
-  graphBuilder.Release();
-  captureGraphBuilder.Release();
   HRESULT hr = replaceable::createObject(CLSID_FilterGraph, IID_PPV_ARGS(&graphBuilder));
   if (SUCCEEDED(hr) && !graphBuilder) hr = E_NOINTERFACE;
   if (FAILED(hr)) return hr;
@@ -231,31 +229,26 @@ HRESULT CaptureGraph::getNextFilter(IBaseFilter* filter, PIN_DIRECTION direction
   if (!pins) return E_FAIL;
 
   CComPtr<IPin> found;
-  for (;;) {
+  CComPtr<IPin> peer;
+  while (!peer) {
     CComPtr<IPin> candidate;
     if (pins->Next(1, &candidate, nullptr) != S_OK || !candidate) return E_FAIL;
     PIN_DIRECTION candidateDirection;
     if (FAILED(candidate->QueryDirection(&candidateDirection))) return E_FAIL;
     if (candidateDirection != direction) continue;
-    IPin* peer = nullptr;
-    if (SUCCEEDED(candidate->ConnectedTo(&peer)) && peer) {
-      *connectedPin = peer;
-      found = candidate;
-      break;
-    }
-    if (peer) peer->Release();
+    CComPtr<IPin> connected;
+    if (FAILED(candidate->ConnectedTo(&connected))) continue;
+    found = candidate;
+    peer = connected;
   }
 
   PIN_INFO info = {};
-  if (SUCCEEDED((*connectedPin)->QueryPinInfo(&info)) && info.pFilter) {
-    // The reference the query returned goes to the caller.
-    *nextFilter = info.pFilter;
-    *pin = found.Detach();
-    return S_OK;
-  }
-  (*connectedPin)->Release();
-  *connectedPin = nullptr;
-  return E_UNEXPECTED;
+  if (FAILED(peer->QueryPinInfo(&info)) || !info.pFilter) return E_UNEXPECTED;
+  // The references go to the caller, the owner's with it.
+  *nextFilter = info.pFilter;
+  *connectedPin = peer.Detach();
+  *pin = found.Detach();
+  return S_OK;
 }
 
 void CaptureGraph::nukeDownstream(IBaseFilter* filter) {
@@ -275,15 +268,14 @@ void CaptureGraph::nukeDownstream(IBaseFilter* filter) {
     if (SUCCEEDED(hr)) {
       PIN_INFO info = {};
       hr = peer->QueryPinInfo(&info);
-      if (SUCCEEDED(hr)) {
-        if (info.dir == PINDIR_INPUT) {
-          // Depth first: what the peer's filter feeds goes before it.
-          nukeDownstream(info.pFilter);
-          graphBuilder->Disconnect(peer);
-          graphBuilder->Disconnect(pin);
-          if (info.pFilter) graphBuilder->RemoveFilter(info.pFilter);
-        }
-        if (info.pFilter) info.pFilter->Release();
+      CComPtr<IBaseFilter> peerFilter;
+      if (SUCCEEDED(hr)) peerFilter.Attach(info.pFilter);
+      if (SUCCEEDED(hr) && info.dir == PINDIR_INPUT) {
+        // Depth first: what the peer's filter feeds goes before it.
+        nukeDownstream(peerFilter);
+        graphBuilder->Disconnect(peer);
+        graphBuilder->Disconnect(pin);
+        if (peerFilter) graphBuilder->RemoveFilter(peerFilter);
       }
     }
     // An unconnected pin ends the walk over this filter's pins.

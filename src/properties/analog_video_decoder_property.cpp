@@ -33,10 +33,7 @@ const char kUnknownFormat[] = "unknown";
 AnalogVideoDecoderProperty::AnalogVideoDecoderProperty(const char* name,
                                                        const CComPtr<IBaseFilter>& filter)
     : IEnumProperty(name, filter), getter(nullptr), setter(nullptr) {
-  if (!filter) return;
-  if (FAILED(
-          filter->QueryInterface(IID_IAMAnalogVideoDecoder, reinterpret_cast<void**>(&decoder))) ||
-      !decoder) {
+  if (FAILED(filter.QueryInterface(&decoder)) || !decoder) {
     decoder.Release();
     return;
   }

@@ -1,27 +1,13 @@
 #pragma once
 
-// What TRangeProperty, TRangeModeProperty and TModeProperty share: the
-// interface identifier of each device interface, and the value and flag
-// exchanges over GetRange/Get/Set, which IAMCameraControl and
-// IAMVideoProcAmp declare alike.
+// What TRangeProperty, TRangeModeProperty and TModeProperty share: the range
+// and the value and flag exchanges over GetRange/Get/Set, which
+// IAMCameraControl and IAMVideoProcAmp declare alike.
 
 #include <kivo/comptr.h>
 #include <kivo/platform.h>
 
 namespace kivo::properties {
-
-template <class I>
-struct DeviceControlTraits;
-
-template <>
-struct DeviceControlTraits<IAMCameraControl> {
-  static const IID& iid() { return IID_IAMCameraControl; }
-};
-
-template <>
-struct DeviceControlTraits<IAMVideoProcAmp> {
-  static const IID& iid() { return IID_IAMVideoProcAmp; }
-};
 
 // The five values GetRange reports for one setting.
 struct DeviceRange {
@@ -30,6 +16,15 @@ struct DeviceRange {
   long steppingDelta = 0;
   long defaultValue = 0;
   long capsFlags = 0;
+
+  void copyTo(long& minimumOut, long& maximumOut, long& steppingDeltaOut, long& defaultValueOut,
+              long& capsFlagsOut) const {
+    minimumOut = minimum;
+    maximumOut = maximum;
+    steppingDeltaOut = steppingDelta;
+    defaultValueOut = defaultValue;
+    capsFlagsOut = capsFlags;
+  }
 };
 
 // Obtains I from the filter and the range of `propertyId` from it. On
@@ -37,59 +32,39 @@ struct DeviceRange {
 template <class I>
 HRESULT openDeviceControl(const CComPtr<IBaseFilter>& filter, long propertyId,
                           CComPtr<I>& deviceInterface, DeviceRange& range) {
-  deviceInterface.Release();
-  if (!filter) return E_POINTER;
-  HRESULT hr = filter->QueryInterface(DeviceControlTraits<I>::iid(),
-                                      reinterpret_cast<void**>(&deviceInterface));
-  if (FAILED(hr)) {
-    deviceInterface.Release();
-    return hr;
-  }
+  const HRESULT hr = filter.QueryInterface(&deviceInterface);
+  if (FAILED(hr)) return hr;
   if (!deviceInterface) return E_NOINTERFACE;
   return deviceInterface->GetRange(propertyId, &range.minimum, &range.maximum, &range.steppingDelta,
                                    &range.defaultValue, &range.capsFlags);
 }
 
-// Reads the value of a setting into *value.
+// The two parts of a setting that Get and Set exchange together.
+enum class SettingPart { Value, Flags };
+
+// Reads one part of a setting into *out (a long).
 template <class I>
-HRESULT readDeviceValue(I* device, long propertyId, void* value) {
-  if (!value) return E_POINTER;
+HRESULT readSetting(I* device, long propertyId, SettingPart part, void* out) {
+  if (!out) return E_POINTER;
   if (!device) return E_UNEXPECTED;
+  long value = 0;
   long flags = 0;
-  return device->Get(propertyId, static_cast<long*>(value), &flags);
+  const HRESULT hr = device->Get(propertyId, &value, &flags);
+  if (SUCCEEDED(hr)) *static_cast<long*>(out) = part == SettingPart::Value ? value : flags;
+  return hr;
 }
 
-// Writes *value, keeping the control flags the device reports now (0 if it
-// cannot tell).
+// Writes one part of a setting from *in (a long), keeping the other part as
+// the device reports it now (0 if it cannot tell).
 template <class I>
-HRESULT writeDeviceValue(I* device, long propertyId, void* value) {
-  if (!value) return E_POINTER;
+HRESULT writeSetting(I* device, long propertyId, SettingPart part, const void* in) {
+  if (!in) return E_POINTER;
   if (!device) return E_UNEXPECTED;
-  long current = 0;
+  long value = 0;
   long flags = 0;
-  device->Get(propertyId, &current, &flags);
-  return device->Set(propertyId, *static_cast<long*>(value), flags);
-}
-
-// Reads the control flags of a setting into *value.
-template <class I>
-HRESULT readDeviceFlags(I* device, long propertyId, void* value) {
-  if (!value) return E_POINTER;
-  if (!device) return E_UNEXPECTED;
-  long current = 0;
-  return device->Get(propertyId, &current, static_cast<long*>(value));
-}
-
-// Writes the control flags *value, keeping the value the device reports now
-// (0 if it cannot tell).
-template <class I>
-HRESULT writeDeviceFlags(I* device, long propertyId, void* value) {
-  if (!value) return E_POINTER;
-  if (!device) return E_UNEXPECTED;
-  long current = 0;
-  long flags = 0;
-  device->Get(propertyId, &current, &flags);
-  return device->Set(propertyId, current, *static_cast<long*>(value));
+  device->Get(propertyId, &value, &flags);
+  (part == SettingPart::Value ? value : flags) = *static_cast<const long*>(in);
+  return device->Set(propertyId, value, flags);
 }
 
 // Both automatic and manual control offered: the setting gets a "Mode"

@@ -1,8 +1,6 @@
 #include <kivo/tmode_property.h>
 #include <kivo/trange_mode_property.h>
 
-#include <string>
-
 #include "properties/device_control.h"
 
 namespace kivo {
@@ -19,11 +17,7 @@ TModeProperty<IAMVideoProcAmp>::TModeProperty(const char* name, long propertyId,
       capsFlags(0) {
   properties::DeviceRange range;
   if (FAILED(properties::openDeviceControl(filter, propertyId, deviceInterface, range))) return;
-  minimum = range.minimum;
-  maximum = range.maximum;
-  steppingDelta = range.steppingDelta;
-  deviceDefault = range.defaultValue;
-  capsFlags = range.capsFlags;
+  range.copyTo(minimum, maximum, steppingDelta, deviceDefault, capsFlags);
   setSupported(true);
   addEnumPair("off", 0);
   addEnumPair("on", 1);
@@ -35,11 +29,13 @@ TModeProperty<IAMVideoProcAmp>::TModeProperty(const char* name, long propertyId,
 TModeProperty<IAMVideoProcAmp>::~TModeProperty() = default;
 
 long TModeProperty<IAMVideoProcAmp>::getValue(void* value) const {
-  return properties::readDeviceValue(deviceInterface.p, propertyId, value);
+  return properties::readSetting(deviceInterface.p, propertyId, properties::SettingPart::Value,
+                                 value);
 }
 
 long TModeProperty<IAMVideoProcAmp>::setValue(void* value) {
-  return properties::writeDeviceValue(deviceInterface.p, propertyId, value);
+  return properties::writeSetting(deviceInterface.p, propertyId, properties::SettingPart::Value,
+                                  value);
 }
 
 BaseProperty* TModeProperty<IAMVideoProcAmp>::getDependentProperty() const { return dependent; }
@@ -48,18 +44,14 @@ long TModeProperty<IAMVideoProcAmp>::getPropertyId() const { return propertyId; 
 
 void TModeProperty<IAMVideoProcAmp>::getRange(long& minimum, long& maximum, long& steppingDelta,
                                               long& defaultValue, long& capsFlags) const {
-  minimum = this->minimum;
-  maximum = this->maximum;
-  steppingDelta = this->steppingDelta;
-  defaultValue = deviceDefault;
-  capsFlags = this->capsFlags;
+  properties::DeviceRange{this->minimum, this->maximum, this->steppingDelta, deviceDefault,
+                          this->capsFlags}
+      .copyTo(minimum, maximum, steppingDelta, defaultValue, capsFlags);
 }
 
 void TModeProperty<IAMVideoProcAmp>::createDependentProperty() {
-  if (!properties::hasModeChoice(capsFlags)) return;
-  const std::string modeName = std::string(getName()) + "Mode";
-  dependent = new TRangeModeProperty<IAMVideoProcAmp>(modeName.c_str(), propertyId, getFilter(),
-                                                      deviceInterface, this);
+  dependent =
+      TRangeModeProperty<IAMVideoProcAmp>::createFor(this, propertyId, capsFlags, deviceInterface);
 }
 
 }  // namespace kivo

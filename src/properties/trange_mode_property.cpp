@@ -2,6 +2,8 @@
 
 #include "properties/device_control.h"
 
+#include <string>
+
 namespace kivo {
 
 template <class I>
@@ -26,12 +28,14 @@ TRangeModeProperty<I>::~TRangeModeProperty() = default;
 
 template <class I>
 long TRangeModeProperty<I>::getValue(void* value) const {
-  return properties::readDeviceFlags(deviceInterface.p, propertyId, value);
+  return properties::readSetting(deviceInterface.p, propertyId, properties::SettingPart::Flags,
+                                 value);
 }
 
 template <class I>
 long TRangeModeProperty<I>::setValue(void* value) {
-  return properties::writeDeviceFlags(deviceInterface.p, propertyId, value);
+  return properties::writeSetting(deviceInterface.p, propertyId, properties::SettingPart::Flags,
+                                  value);
 }
 
 template <class I>
@@ -42,6 +46,16 @@ BaseProperty* TRangeModeProperty<I>::getRangeProperty() const {
 template <class I>
 long TRangeModeProperty<I>::getPropertyId() const {
   return propertyId;
+}
+
+template <class I>
+TRangeModeProperty<I>* TRangeModeProperty<I>::createFor(BaseProperty* owner, long propertyId,
+                                                        long capsFlags,
+                                                        const CComPtr<I>& deviceInterface) {
+  if (!properties::hasModeChoice(capsFlags)) return nullptr;
+  const std::string name = std::string(owner->getName()) + "Mode";
+  return new TRangeModeProperty<I>(name.c_str(), propertyId, owner->getFilter(), deviceInterface,
+                                   owner);
 }
 
 // The two instantiations kivo.dll exports.

@@ -1,8 +1,6 @@
 #include <kivo/trange_mode_property.h>
 #include <kivo/trange_property.h>
 
-#include <string>
-
 #include "properties/device_control.h"
 
 namespace kivo {
@@ -20,15 +18,11 @@ TRangeProperty<I>::TRangeProperty(const char* name, long propertyId,
       capsFlags(0) {
   properties::DeviceRange range;
   if (FAILED(properties::openDeviceControl(filter, propertyId, deviceInterface, range))) return;
-  minimum = range.minimum;
-  maximum = range.maximum;
-  steppingDelta = range.steppingDelta;
-  capsFlags = range.capsFlags;
   // Keep the default inside the range; a device reporting minimum > maximum
   // ends with the minimum.
-  deviceDefault = range.defaultValue;
-  if (deviceDefault > maximum) deviceDefault = maximum;
-  if (deviceDefault < minimum) deviceDefault = minimum;
+  if (range.defaultValue > range.maximum) range.defaultValue = range.maximum;
+  if (range.defaultValue < range.minimum) range.defaultValue = range.minimum;
+  range.copyTo(minimum, maximum, steppingDelta, deviceDefault, capsFlags);
   setSupported(true);
   createDependentProperty();
 }
@@ -38,12 +32,14 @@ TRangeProperty<I>::~TRangeProperty() = default;
 
 template <class I>
 long TRangeProperty<I>::getValue(void* value) const {
-  return properties::readDeviceValue(deviceInterface.p, propertyId, value);
+  return properties::readSetting(deviceInterface.p, propertyId, properties::SettingPart::Value,
+                                 value);
 }
 
 template <class I>
 long TRangeProperty<I>::setValue(void* value) {
-  return properties::writeDeviceValue(deviceInterface.p, propertyId, value);
+  return properties::writeSetting(deviceInterface.p, propertyId, properties::SettingPart::Value,
+                                  value);
 }
 
 template <class I>
@@ -54,11 +50,9 @@ BaseProperty* TRangeProperty<I>::getDependentProperty() const {
 template <class I>
 void TRangeProperty<I>::getRange(long& minimum, long& maximum, long& steppingDelta,
                                  long& defaultValue, long& capsFlags) const {
-  minimum = this->minimum;
-  maximum = this->maximum;
-  steppingDelta = this->steppingDelta;
-  defaultValue = deviceDefault;
-  capsFlags = this->capsFlags;
+  properties::DeviceRange{this->minimum, this->maximum, this->steppingDelta, deviceDefault,
+                          this->capsFlags}
+      .copyTo(minimum, maximum, steppingDelta, defaultValue, capsFlags);
 }
 
 template <class I>
@@ -68,10 +62,7 @@ long TRangeProperty<I>::getPropertyId() const {
 
 template <class I>
 void TRangeProperty<I>::createDependentProperty() {
-  if (!properties::hasModeChoice(capsFlags)) return;
-  const std::string modeName = std::string(getName()) + "Mode";
-  dependent =
-      new TRangeModeProperty<I>(modeName.c_str(), propertyId, getFilter(), deviceInterface, this);
+  dependent = TRangeModeProperty<I>::createFor(this, propertyId, capsFlags, deviceInterface);
 }
 
 // The two instantiations kivo.dll exports.

@@ -8,8 +8,7 @@ VideoControlProperty::VideoControlProperty(const char* name, long flag,
     : IEnumProperty(name, filter), flag(flag), pin(pin) {
   // Without a pin there is no mode word to ask about.
   if (!filter || !pin) return;
-  if (FAILED(filter->QueryInterface(IID_IAMVideoControl, reinterpret_cast<void**>(&control))) ||
-      !control) {
+  if (FAILED(filter.QueryInterface(&control)) || !control) {
     control.Release();
     return;
   }
@@ -21,10 +20,7 @@ VideoControlProperty::VideoControlProperty(const char* name, long flag,
   defaultValue = 0;
 }
 
-VideoControlProperty::~VideoControlProperty() {
-  pin.Release();
-  control.Release();
-}
+VideoControlProperty::~VideoControlProperty() = default;
 
 long VideoControlProperty::getValue(void* value) const {
   if (!value) return E_POINTER;

@@ -204,8 +204,9 @@ Outcome readFile(const std::string& name, bool video = true, const std::wstring&
   outcome.render = guarded(name + ": render", [&] { return graph->render(false); });
   if (SUCCEEDED(outcome.render)) {
     // Wine lets an open file go; Windows refuses with ERROR_SHARING_VIOLATION.
-    if (!path.empty() && !DeleteFileW(path.c_str()))
+    if (!path.empty() && !DeleteFileW(path.c_str())) {
       EXPECT_EQ(GetLastError(), DWORD{ERROR_SHARING_VIOLATION});
+    }
     outcome.finished = guarded(name + ": run", [&] { return runToEnd(*graph); });
     guarded(name + ": stop", [&] { return graph->stop(); });
   } else {
