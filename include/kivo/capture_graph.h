@@ -91,8 +91,8 @@ class KIVO_API CaptureGraph {
   // uninitMediaSection, then releases the graph objects.
   virtual void destroyFoundation();
   // Stops (best effort), unregisters, unrenderMediaSection, then tears the
-  // foundation down. Always S_OK.
-  virtual HRESULT unrender();
+  // foundation down.
+  virtual void unrender();
   // The foundation's own part: creates and joins the graph objects.
   HRESULT createGraphObjects();
   // The end of every teardown: not rendered, no graph objects, not running.

@@ -42,8 +42,8 @@ KIVO_API void displayGraphFilters(CComPtr<IGraphBuilder>& graph);
 // 256 + letter index) and as text such as "8.1b". Either pointer may be
 // null; textLength is the capacity of text, terminator included.
 KIVO_API HRESULT GetDXVersion(DWORD* version, char* text, int textLength, bool useDxDiag);
-// The version text from the system files ("DirectX version could not be
-// determined." when that fails).
+// The version text from the system files ("0.0" when none of them tells a
+// release).
 KIVO_API void queryDXVersion(std::string& text, DWORD* version);
 
 }  // namespace util

@@ -3,6 +3,14 @@
 
 namespace kivo {
 
+namespace {
+
+// What a refused call left in its out-parameter is not a type it handed
+// out: dropped unread, never freed.
+void forgetUntrusted(MediaTypePtr& mediaType) { mediaType.release(); }
+
+}  // namespace
+
 VideoCaps::VideoCaps() : selectedCapID(-1) {}
 
 VideoCaps::VideoCaps(const VideoCaps& other) : selectedCapID(-1) { copy(other); }
@@ -61,16 +69,13 @@ void VideoCaps::initialize(const CComPtr<IPin>& newPin) {
     if (FAILED(pin->EnumMediaTypes(&types)) || !types) return;
     types->Reset();
     for (;;) {
-      AM_MEDIA_TYPE* mediaType = nullptr;
-      ULONG fetched = 0;
-      const HRESULT hr = types->Next(1, &mediaType, &fetched);
-      if (hr != S_OK) {
-        // The end of the list; a type counted as handed out is still ours.
-        if (SUCCEEDED(hr) && fetched > 0) DeleteMediaType(mediaType);
-        break;
-      }
-      addCapability(mediaType, 0, nullptr);
-      DeleteMediaType(mediaType);
+      // A type handed out with the end of the list (S_FALSE) is still ours
+      // to free.
+      MediaTypePtr mediaType;
+      const HRESULT hr = types->Next(1, &mediaType, nullptr);
+      if (FAILED(hr)) forgetUntrusted(mediaType);
+      if (hr != S_OK) break;
+      addCapability(mediaType.get(), 0, nullptr);
     }
     return;
   }
@@ -80,18 +85,19 @@ void VideoCaps::initialize(const CComPtr<IPin>& newPin) {
   config->GetNumberOfCapabilities(&count, &size);
   if (count == 0) {
     // No capability list: the current format is the only one.
-    AM_MEDIA_TYPE* mediaType = nullptr;
-    if (FAILED(config->GetFormat(&mediaType))) mediaType = nullptr;
-    addCapability(mediaType, 0, nullptr);
-    DeleteMediaType(mediaType);
+    MediaTypePtr mediaType;
+    if (SUCCEEDED(config->GetFormat(&mediaType)))
+      addCapability(mediaType.get(), 0, nullptr);
+    else
+      forgetUntrusted(mediaType);
   } else if (count >= 1 && size == static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS))) {
     for (int index = 0; index < count; ++index) {
-      AM_MEDIA_TYPE* mediaType = nullptr;
+      MediaTypePtr mediaType;
       VIDEO_STREAM_CONFIG_CAPS caps = {};
-      if (FAILED(config->GetStreamCaps(index, &mediaType, reinterpret_cast<BYTE*>(&caps))))
-        continue;
-      addCapability(mediaType, index, &caps);
-      DeleteMediaType(mediaType);
+      if (SUCCEEDED(config->GetStreamCaps(index, &mediaType, reinterpret_cast<BYTE*>(&caps))))
+        addCapability(mediaType.get(), index, &caps);
+      else
+        forgetUntrusted(mediaType);
     }
   }
 }

@@ -156,7 +156,7 @@ const ProbeRow kProbeRows[] = {
 
 // The release the system files belong to; never fails (nothing found is
 // 0.0).
-HRESULT probeFileVersions(DxRelease& release) {
+void probeFileVersions(DxRelease& release) {
   bool found = false;
   char directory[MAX_PATH];
   const UINT length = replaceable::dxVersionSources.systemDirectory(directory, MAX_PATH);
@@ -168,7 +168,7 @@ HRESULT probeFileVersions(DxRelease& release) {
       FileVersion version = {0, 0};
       const std::string path = prefix + row.file;
       if (!replaceable::dxVersionSources.fileVersion(path.c_str(), &version.mostSignificant,
-                                                &version.leastSignificant))
+                                                     &version.leastSignificant))
         continue;
       const WORD a = HIWORD(version.mostSignificant);
       for (size_t i = 0; i < row.testCount; ++i) {
@@ -182,7 +182,6 @@ HRESULT probeFileVersions(DxRelease& release) {
     }
   }
   if (!found) release = kNoRelease;
-  return S_OK;
 }
 
 char toLowerLetter(char letter) {
@@ -200,9 +199,7 @@ HRESULT GetDXVersion(DWORD* version, char* text, int textLength, bool useDxDiag)
   if (text && textLength >= 1) text[0] = '\0';
 
   DxRelease release = kNoRelease;
-  if (!useDxDiag || FAILED(queryDxDiag(release))) {
-    if (FAILED(probeFileVersions(release))) return E_FAIL;
-  }
+  if (!useDxDiag || FAILED(queryDxDiag(release))) probeFileVersions(release);
   release.letter = toLowerLetter(release.letter);
 
   if (version)
@@ -223,10 +220,9 @@ HRESULT GetDXVersion(DWORD* version, char* text, int textLength, bool useDxDiag)
 void queryDXVersion(std::string& text, DWORD* version) {
   char buffer[255];
   std::memset(buffer, 0, sizeof(buffer));
-  if (FAILED(GetDXVersion(version, buffer, static_cast<int>(sizeof(buffer)), false)))
-    text = "DirectX version could not be determined.";
-  else
-    text = buffer;
+  // The file probe always finds an answer, 0.0 at the least.
+  GetDXVersion(version, buffer, static_cast<int>(sizeof(buffer)), false);
+  text = buffer;
 }
 
 }  // namespace util

@@ -128,13 +128,12 @@ void CaptureGraph::destroyFoundation() {
   releaseGraphObjects();
 }
 
-HRESULT CaptureGraph::unrender() {
+void CaptureGraph::unrender() {
   if (running && graphBuilder && SUCCEEDED(stopGraph(graphBuilder))) running = false;
   delete registration;
   registration = nullptr;
   undoingOnThrow([this] { unrenderMediaSection(); }, [this] { finishUnrender(); });
   finishUnrender();
-  return S_OK;
 }
 
 void CaptureGraph::finishUnrender() {

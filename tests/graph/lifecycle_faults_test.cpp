@@ -22,7 +22,6 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace kivo::test {
@@ -30,36 +29,30 @@ namespace {
 
 using std::chrono::seconds;
 
-// Creates objects as the platform does, keeping a reference of its own on each so that it can
-// tell whether kivo gave all of its own back; fails one creation when asked.
+// Creates objects as the platform does, keeping a reference of its own on each to tell whether
+// kivo gave all of its own back; fails the nth creation of one class when asked.
 class CreationLedger {
  public:
   CreationLedger() : previous_(replaceable::createObject) {
-    current() = this;
+    ledger = this;
     replaceable::createObject = &create;
   }
   ~CreationLedger() {
     releaseAll();
     replaceable::createObject = previous_;
-    current() = nullptr;
   }
+  void fail(const CLSID& clsid, int nth) { failing_ = clsid, countdown_ = nth; }
 
-  // The `nth` creation of `clsid` from now on (1 is the next) fails with E_OUTOFMEMORY.
-  void fail(const CLSID& clsid, int nth) {
-    failing_ = clsid;
-    countdown_ = nth;
-  }
-
-  // Lets go of every object created so far and counts those that something else still holds.
-  // A capture graph builder holds its graph manager and a graph manager its filters, so they
-  // go in that order: whatever outlives the ledger's reference then is held by kivo.
+  // Lets go of every object created so far; counts those that something else still holds. A
+  // capture graph builder holds its graph manager and a graph manager its filters: they go in
+  // that order, so whatever outlives the ledger's reference is held by kivo.
   int releaseAll() {
     int held = 0;
     for (const CLSID* kind : {&CLSID_CaptureGraphBuilder2, &CLSID_FilterGraph, &GUID_NULL}) {
-      for (Created& entry : created_) {
-        if (!entry.object || (*kind != GUID_NULL && entry.clsid != *kind)) continue;
-        held += entry.object->Release() > 0 ? 1 : 0;
-        entry.object = nullptr;
+      for (auto& [clsid, object] : created_) {
+        if (!object || (*kind != GUID_NULL && clsid != *kind)) continue;
+        held += object->Release() > 0 ? 1 : 0;
+        object = nullptr;
       }
     }
     created_.clear();
@@ -67,35 +60,21 @@ class CreationLedger {
   }
 
  private:
-  struct Created {
-    CLSID clsid;
-    IUnknown* object;
-  };
-
-  static CreationLedger*& current() {
-    static CreationLedger* ledger = nullptr;
-    return ledger;
-  }
-
+  static inline CreationLedger* ledger = nullptr;
   static HRESULT create(REFCLSID clsid, REFIID iid, void** object) {
-    CreationLedger* self = current();
-    if (self->countdown_ > 0 && clsid == self->failing_ && --self->countdown_ == 0) {
-      *object = nullptr;
-      return E_OUTOFMEMORY;
-    }
-    const HRESULT hr = self->previous_(clsid, iid, object);
-    // The system device enumerator is one object for the whole process, whose count never
-    // reaches 0: only what a graph creates is counted.
+    if (ledger->countdown_ > 0 && clsid == ledger->failing_ && --ledger->countdown_ == 0)
+      return *object = nullptr, E_OUTOFMEMORY;
+    const HRESULT hr = ledger->previous_(clsid, iid, object);
+    // The system device enumerator is one object for the whole process (see
+    // TheSystemDeviceEnumeratorIsOneObject): only what graphs create is counted.
     if (SUCCEEDED(hr) && *object && clsid != CLSID_SystemDeviceEnum) {
-      IUnknown* created = static_cast<IUnknown*>(*object);
-      created->AddRef();
-      self->created_.push_back({clsid, created});
+      static_cast<IUnknown*>(*object)->AddRef();
+      ledger->created_.push_back({clsid, static_cast<IUnknown*>(*object)});
     }
     return hr;
   }
-
   replaceable::ObjectFactory previous_;
-  std::vector<Created> created_;
+  std::vector<std::pair<CLSID, IUnknown*>> created_;
   CLSID failing_ = GUID_NULL;
   int countdown_ = 0;
 };
@@ -103,35 +82,67 @@ class CreationLedger {
 // A host callback that counts what it receives and is never deleted by the graph.
 class Counter : public IMediaCB {
  public:
-  long processSample(double, IMediaSample*) override {
-    samples.add();
-    return S_OK;
-  }
+  long processSample(double, IMediaSample*) override { return samples.add(), S_OK; }
   void destroy() override { destroyed.add(); }
   EventCounter samples, destroyed;
 };
 
-// Where a fault is injected: a hook of the graph that throws after doing its work, or the
-// creation of a class.
 enum class Hook { None, Init, Render, PreStart, Unrender, Uninit, Reset };
 
+// One fault: a hook that throws after doing its work, or else the nth creation of a class; the
+// call that meets it; whether that call throws or returns the creation's status.
 struct Fault {
   const char* name;
   Hook hook;
-  const CLSID* clsid;  // with hook None: this creation fails
+  const CLSID* clsid;
   int nth;
-  enum { Render, Start, Reset } call;  // the call that meets the fault
-  bool throws;                         // it leaves as an exception rather than a status
+  enum { Render, Start, Reset } call;
+  bool throws;
 };
+
+const Fault kFaults[] = {
+    {"init hook", Hook::Init, nullptr, 0, Fault::Render, true},
+    {"render hook", Hook::Render, nullptr, 0, Fault::Render, true},
+    {"preStart hook", Hook::PreStart, nullptr, 0, Fault::Start, true},
+    {"unrender hook", Hook::Unrender, nullptr, 0, Fault::Reset, true},
+    {"uninit hook", Hook::Uninit, nullptr, 0, Fault::Reset, true},
+    {"reset hook", Hook::Reset, nullptr, 0, Fault::Reset, true},
+    {"graph manager", Hook::None, &CLSID_FilterGraph, 1, Fault::Render, false},
+    {"capture graph builder", Hook::None, &CLSID_CaptureGraphBuilder2, 1, Fault::Render, false},
+    {"first grabber", Hook::None, &CLSID_SampleGrabber, 1, Fault::Render, true},
+    // The file graph's second chain and its sinks (the device graph's sink is optional).
+    {"second grabber", Hook::None, &CLSID_SampleGrabber, 2, Fault::Render, true},
+    {"first null renderer", Hook::None, &CLSID_NullRenderer, 1, Fault::Render, true},
+    {"second null renderer", Hook::None, &CLSID_NullRenderer, 2, Fault::Render, true},
+};
+constexpr size_t kDeviceFaults = 9;
 
 // Throws from one hook, after the graph's own work in it, once.
 template <class Graph>
 class FaultyGraph : public Graph {
  public:
   template <class... Args>
-  explicit FaultyGraph(Hook hook, Args&&... args)
-      : Graph(std::forward<Args>(args)...), hook_(hook) {}
+  explicit FaultyGraph(Hook hook, Args&&... args) : Graph(args...), hook_(hook) {}
   using Graph::getGraphBuilder;
+
+  // Runs the call that meets `fault` and checks how it failed and that the graph is Empty.
+  void meet(const Fault& fault, CreationLedger& ledger) {
+    if (fault.clsid) ledger.fail(*fault.clsid, fault.nth);
+    auto call = [&]() -> HRESULT {
+      if (fault.call == Fault::Render) return this->render(true);
+      if (fault.call == Fault::Start) return this->start(true);
+      if (SUCCEEDED(this->start(false))) this->reset();
+      return S_OK;
+    };
+    if (fault.throws) {
+      EXPECT_THROW(call(), HRException);
+    } else {
+      EXPECT_EQ(call(), E_OUTOFMEMORY);
+    }
+    EXPECT_FALSE(this->isRendered() || this->isRunning());
+    EXPECT_EQ(getGraphBuilder(), nullptr);
+    EXPECT_EQ(ledger.releaseAll(), 0);
+  }
 
  protected:
   HRESULT initMediaSection() override { return check(Hook::Init, Graph::initMediaSection()); }
@@ -163,57 +174,6 @@ class FaultyGraph : public Graph {
   Hook hook_;
 };
 
-const Fault kFaults[] = {
-    {"init hook", Hook::Init, nullptr, 0, Fault::Render, true},
-    {"render hook", Hook::Render, nullptr, 0, Fault::Render, true},
-    {"preStart hook", Hook::PreStart, nullptr, 0, Fault::Start, true},
-    {"unrender hook", Hook::Unrender, nullptr, 0, Fault::Reset, true},
-    {"uninit hook", Hook::Uninit, nullptr, 0, Fault::Reset, true},
-    {"reset hook", Hook::Reset, nullptr, 0, Fault::Reset, true},
-    {"graph manager", Hook::None, &CLSID_FilterGraph, 1, Fault::Render, false},
-    {"capture graph builder", Hook::None, &CLSID_CaptureGraphBuilder2, 1, Fault::Render, false},
-    {"first grabber", Hook::None, &CLSID_SampleGrabber, 1, Fault::Render, true},
-};
-// The file graph's second chain and sinks; the device graph's sink is optional.
-const Fault kFileFaults[] = {
-    {"second grabber", Hook::None, &CLSID_SampleGrabber, 2, Fault::Render, true},
-    {"first null renderer", Hook::None, &CLSID_NullRenderer, 1, Fault::Render, true},
-    {"second null renderer", Hook::None, &CLSID_NullRenderer, 2, Fault::Render, true},
-};
-
-// Runs the call a fault is met in and checks how it failed.
-template <class Graph>
-void meet(const Fault& fault, Graph& graph) {
-  auto call = [&]() -> HRESULT {
-    switch (fault.call) {
-      case Fault::Render:
-        return graph.render(true);
-      case Fault::Start:
-        return graph.start(true);
-      case Fault::Reset:
-        if (FAILED(graph.start(false))) return E_UNEXPECTED;
-        graph.reset();
-        return S_OK;
-    }
-    return E_UNEXPECTED;
-  };
-  if (fault.throws) {
-    EXPECT_THROW(call(), HRException);
-  } else {
-    EXPECT_EQ(call(), E_OUTOFMEMORY);
-  }
-  EXPECT_FALSE(graph.isRendered());
-  EXPECT_FALSE(graph.isRunning());
-  EXPECT_EQ(graph.getGraphBuilder(), nullptr);
-}
-
-bool testCameraPresent() {
-  FilterEnums devices;
-  for (const Filter* device : devices.getVideoDevices())
-    if (std::strcmp(device->getName(), "KIVO Test Camera") == 0) return true;
-  return false;
-}
-
 HRESULT testCameraCanUnload() {
   using CanUnload = HRESULT(STDAPICALLTYPE*)();
   auto canUnload = reinterpret_cast<CanUnload>(reinterpret_cast<void (*)()>(
@@ -221,37 +181,27 @@ HRESULT testCameraCanUnload() {
   return canUnload ? canUnload() : E_UNEXPECTED;
 }
 
-class LifecycleFaults : public ::testing::Test {
- protected:
+TEST(LifecycleFaults, DeviceGraphIsEmptyAfterEachFaultAndCapturesAgain) {
   ComScope com;
-};
-
-TEST_F(LifecycleFaults, DeviceGraphIsEmptyAfterEachFaultAndCapturesAgain) {
-  if (!testCameraPresent()) GTEST_SKIP() << "the Test Camera is not registered";
-  std::vector<Fault> faults(std::begin(kFaults), std::end(kFaults));
-  for (const Fault& fault : faults) {
+  for (const Fault& fault : std::vector<Fault>(kFaults, kFaults + kDeviceFaults)) {
     SCOPED_TRACE(fault.name);
     Counter before, after;
     {
       CreationLedger ledger;
       std::unique_ptr<FaultyGraph<VideoCaptureGraph>> graph;
-      {
-        FilterEnums devices;
-        for (Filter* device : devices.getVideoDevices())
-          if (std::strcmp(device->getName(), "KIVO Test Camera") == 0)
-            graph.reset(new FaultyGraph<VideoCaptureGraph>(
-                fault.hook, static_cast<VideoCaptureFilter*>(device), 0));
-      }
-      ASSERT_TRUE(graph);
+      const FilterEnums devices;
+      for (Filter* device : devices.getVideoDevices())
+        if (std::strcmp(device->getName(), "KIVO Test Camera") == 0)
+          graph.reset(new FaultyGraph<VideoCaptureGraph>(
+              fault.hook, static_cast<VideoCaptureFilter*>(device), 0));
+      if (!graph) GTEST_SKIP() << "the Test Camera is not registered";
       graph->setMediaCB(&before);
       if (fault.call != Fault::Render) {
         ASSERT_EQ(graph->render(false), S_OK);
       }
-      if (fault.clsid) ledger.fail(*fault.clsid, fault.nth);
-      meet(fault, *graph);
+      graph->meet(fault, ledger);
       CMediaType connected;
       EXPECT_EQ(graph->getSampleGrabberMediaType(connected), E_FAIL);  // no grabber left
-      EXPECT_EQ(ledger.releaseAll(), 0);
 
       const long beforeCount = before.samples.count();
       graph->setMediaCB(&after);
@@ -269,17 +219,21 @@ TEST_F(LifecycleFaults, DeviceGraphIsEmptyAfterEachFaultAndCapturesAgain) {
 }
 
 // A graph with a video and an audio stream: two chains of grabber and null renderer.
-class FileLifecycleFaults : public LifecycleFaults {
+class FileLifecycleFaults : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!mediaAvailable()) GTEST_SKIP() << "no test media (run through scripts/test.sh)";
   }
-  const std::wstring file = mediaPath("rgb24_pcm_2s.avi");
-
-  // Renders with fresh callbacks from the start of the file and reads until video arrives;
-  // the callbacks of before are not called.
-  void readsAgain(FileCaptureGraph& graph, Counter& oldVideo, Counter& oldAudio) {
-    const long video = oldVideo.samples.count(), audio = oldAudio.samples.count();
+  std::unique_ptr<FaultyGraph<FileCaptureGraph>> open(Hook hook) {
+    auto graph = std::make_unique<FaultyGraph<FileCaptureGraph>>(hook, file);
+    graph->setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
+    graph->setAudioCallback(&audio, FileCaptureGraph::SAMPLE_PCM);
+    return graph;
+  }
+  // Renders with new callbacks from the start of the file and reads until video and audio
+  // arrive; the callbacks of before are not called again.
+  void readsAgain(FileCaptureGraph& graph, CreationLedger& ledger) {
+    const long videoBefore = video.samples.count(), audioBefore = audio.samples.count();
     Counter newVideo, newAudio;
     graph.setVideoCallback(&newVideo, FileCaptureGraph::FRAME_RGB24);
     graph.setAudioCallback(&newAudio, FileCaptureGraph::SAMPLE_PCM);
@@ -289,70 +243,67 @@ class FileLifecycleFaults : public LifecycleFaults {
     EXPECT_TRUE(newVideo.samples.waitFor(5, seconds(20)));
     EXPECT_TRUE(newAudio.samples.waitFor(1, seconds(20)));
     graph.reset();
-    EXPECT_EQ(oldVideo.samples.count(), video);
-    EXPECT_EQ(oldAudio.samples.count(), audio);
+    EXPECT_EQ(ledger.releaseAll(), 0);
+    EXPECT_EQ(video.samples.count(), videoBefore);
+    EXPECT_EQ(audio.samples.count(), audioBefore);
   }
+
+  ComScope com;
+  const std::wstring file = mediaPath("rgb24_pcm_2s.avi");
+  Counter video, audio;
 };
 
 TEST_F(FileLifecycleFaults, FileGraphIsEmptyAfterEachFaultAndReadsAgain) {
-  std::vector<Fault> faults(std::begin(kFaults), std::end(kFaults));
-  faults.insert(faults.end(), std::begin(kFileFaults), std::end(kFileFaults));
-  for (const Fault& fault : faults) {
+  for (const Fault& fault : kFaults) {
     SCOPED_TRACE(fault.name);
-    Counter video, audio;
     CreationLedger ledger;
-    {
-      FaultyGraph<FileCaptureGraph> graph(fault.hook, file);
-      graph.setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
-      graph.setAudioCallback(&audio, FileCaptureGraph::SAMPLE_PCM);
-      if (fault.call != Fault::Render) {
-        ASSERT_EQ(graph.render(false), S_OK);
-      }
-      if (fault.clsid) ledger.fail(*fault.clsid, fault.nth);
-      meet(fault, graph);
-      EXPECT_EQ(graph.getVideoInfo(), nullptr);
-      EXPECT_EQ(ledger.releaseAll(), 0);
-      readsAgain(graph, video, audio);
+    auto graph = open(fault.hook);
+    if (fault.call != Fault::Render) {
+      ASSERT_EQ(graph->render(false), S_OK);
     }
-    EXPECT_EQ(ledger.releaseAll(), 0);
+    graph->meet(fault, ledger);
+    EXPECT_EQ(graph->getVideoInfo(), nullptr);
+    readsAgain(*graph, ledger);
   }
 }
 
 // The graph cannot tell its position (its seeking interface refuses): replacing a callback,
-// resetting and a destruction still tear the graph down completely; reset says so.
+// resetting and destroying the graph still tear it down completely; reset says so.
 TEST_F(FileLifecycleFaults, APositionThatCannotBeReadStopsNoTeardown) {
-  using Access = TestAccess<FileCaptureGraph>;
   for (int exit = 0; exit < 3; ++exit) {
     SCOPED_TRACE(exit);
-    Counter video, audio;
     CreationLedger ledger;
-    {
-      ::testing::NiceMock<MockMediaSeeking> refusing;
-      ON_CALL(refusing, GetTimeFormat).WillByDefault(::testing::Return(E_NOTIMPL));
-      auto graph = std::make_unique<FaultyGraph<FileCaptureGraph>>(Hook::None, file);
-      graph->setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
-      graph->setAudioCallback(&audio, FileCaptureGraph::SAMPLE_PCM);
-      ASSERT_EQ(graph->render(false), S_OK);
-      ASSERT_EQ(graph->start(false), S_OK);
-      ASSERT_TRUE(video.samples.waitFor(1, seconds(20)));
-      Access::plantSeeking(*graph, &refusing);
-      if (exit == 0) {
-        graph->setAudioCallback(&audio, FileCaptureGraph::SAMPLE_PCM);  // the same callback anew
-      } else if (exit == 1) {
-        EXPECT_THROW(graph->reset(), PositionUnsupportedException);
-      } else {
-        graph.reset();
-      }
-      EXPECT_EQ(refusing.refs(), 0);
-      EXPECT_EQ(ledger.releaseAll(), 0);
-      if (graph) {
-        EXPECT_FALSE(graph->isRendered());
-        EXPECT_EQ(graph->getGraphBuilder(), nullptr);
-        readsAgain(*graph, video, audio);
-      }
+    ::testing::NiceMock<MockMediaSeeking> refusing;
+    ON_CALL(refusing, GetTimeFormat).WillByDefault(::testing::Return(E_NOTIMPL));
+    auto graph = open(Hook::None);
+    ASSERT_EQ(graph->render(false), S_OK);
+    ASSERT_EQ(graph->start(false), S_OK);
+    ASSERT_TRUE(video.samples.waitFor(1, seconds(20)));
+    TestAccess<FileCaptureGraph>::plantSeeking(*graph, &refusing);
+    if (exit == 0) graph->setAudioCallback(&audio, FileCaptureGraph::SAMPLE_PCM);
+    if (exit == 1) {
+      EXPECT_THROW(graph->reset(), PositionUnsupportedException);
     }
+    if (exit == 2) graph.reset();
+    EXPECT_EQ(refusing.refs(), 0);
     EXPECT_EQ(ledger.releaseAll(), 0);
+    if (graph) {
+      EXPECT_FALSE(graph->isRendered());
+      EXPECT_EQ(graph->getGraphBuilder(), nullptr);
+      readsAgain(*graph, ledger);
+    }
   }
+}
+
+// The platform fact the ledger relies on: every creation of the system device enumerator
+// hands out the same object, which a release never destroys.
+TEST(PlatformFacts, TheSystemDeviceEnumeratorIsOneObject) {
+  ComScope com;
+  CComPtr<ICreateDevEnum> first, second;
+  ASSERT_EQ(first.CoCreateInstance(CLSID_SystemDeviceEnum), S_OK);
+  ASSERT_EQ(second.CoCreateInstance(CLSID_SystemDeviceEnum), S_OK);
+  EXPECT_EQ(first, second.p);
+  EXPECT_GT(second.Detach()->Release(), 0u);
 }
 
 }  // namespace

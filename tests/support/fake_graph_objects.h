@@ -27,57 +27,36 @@ class FakeGraphObjects {
   // Either fake may be null: creating that object then fails with
   // REGDB_E_CLASSNOTREG, as for a class the system lacks.
   FakeGraphObjects(IGraphBuilder* graph, ICaptureGraphBuilder2* builder)
-      : graph_(graph), builder_(builder) {
-    current() = this;
-    previous_ = replaceable::createObject;
-    replaceable::createObject = &FakeGraphObjects::create;
+      : fakes_{graph, builder}, previous_(replaceable::createObject) {
+    current = this;
+    replaceable::createObject = &create;
   }
-  ~FakeGraphObjects() {
-    replaceable::createObject = previous_;
-    current() = nullptr;
-  }
+  ~FakeGraphObjects() { replaceable::createObject = previous_; }
   FakeGraphObjects(const FakeGraphObjects&) = delete;
   FakeGraphObjects& operator=(const FakeGraphObjects&) = delete;
 
   // Creating that object fails with `status` from now on.
-  void failGraph(HRESULT status) { graphStatus_ = status; }
-  void failBuilder(HRESULT status) { builderStatus_ = status; }
-
-  int graphsCreated() const { return graphsCreated_; }
-  int buildersCreated() const { return buildersCreated_; }
+  void failGraph(HRESULT status) { status_[0] = status; }
+  void failBuilder(HRESULT status) { status_[1] = status; }
+  int graphsCreated() const { return created_[0]; }
+  int buildersCreated() const { return created_[1]; }
 
  private:
-  static FakeGraphObjects*& current() {
-    static FakeGraphObjects* instance = nullptr;
-    return instance;
-  }
-
+  static inline FakeGraphObjects* current = nullptr;
   static HRESULT create(REFCLSID clsid, REFIID iid, void** object) {
+    const int kind = clsid == CLSID_FilterGraph ? 0 : clsid == CLSID_CaptureGraphBuilder2 ? 1 : -1;
+    if (kind < 0) return current->previous_(clsid, iid, object);
     *object = nullptr;
-    FakeGraphObjects* self = current();
-    if (!self) return E_UNEXPECTED;
-    if (IsEqualCLSID(clsid, CLSID_FilterGraph)) {
-      ++self->graphsCreated_;
-      if (FAILED(self->graphStatus_)) return self->graphStatus_;
-      if (!self->graph_) return REGDB_E_CLASSNOTREG;
-      return self->graph_->QueryInterface(iid, object);
-    }
-    if (IsEqualCLSID(clsid, CLSID_CaptureGraphBuilder2)) {
-      ++self->buildersCreated_;
-      if (FAILED(self->builderStatus_)) return self->builderStatus_;
-      if (!self->builder_) return REGDB_E_CLASSNOTREG;
-      return self->builder_->QueryInterface(iid, object);
-    }
-    return self->previous_(clsid, iid, object);
+    ++current->created_[kind];
+    if (FAILED(current->status_[kind])) return current->status_[kind];
+    IUnknown* fake = current->fakes_[kind];
+    return fake ? fake->QueryInterface(iid, object) : REGDB_E_CLASSNOTREG;
   }
 
-  IGraphBuilder* graph_;
-  ICaptureGraphBuilder2* builder_;
-  replaceable::ObjectFactory previous_ = nullptr;
-  HRESULT graphStatus_ = S_OK;
-  HRESULT builderStatus_ = S_OK;
-  int graphsCreated_ = 0;
-  int buildersCreated_ = 0;
+  IUnknown* fakes_[2];
+  replaceable::ObjectFactory previous_;
+  HRESULT status_[2] = {S_OK, S_OK};
+  int created_[2] = {0, 0};
 };
 
 }  // namespace test
