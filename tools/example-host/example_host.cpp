@@ -14,26 +14,35 @@ class FrameCounter : public kivo::IMediaCB {
   std::atomic<long> frames{0};
 };
 
+int capture() {
+  kivo::FilterEnums devices;
+  if (devices.getVideoDevices().empty()) {
+    std::printf("no video capture device\n");
+    return 1;
+  }
+  auto* device = static_cast<kivo::VideoCaptureFilter*>(devices.getVideoDevices()[0]);
+  kivo::VideoCaptureGraph graph(device, 0);  // 0: frames end in a null renderer
+  auto* counter = new FrameCounter;
+  graph.setMediaCB(counter);  // the graph destroys it at reset
+  if (FAILED(graph.render(false))) return 1;
+  for (const kivo::VideoCapability& format : graph.getVideoCapabilities()->getCapabilityList())
+    std::printf("format %s\n", format.getFullName());
+  graph.setSelectedCapID(graph.lookupCapIDByName("YUY2_320x240"));
+  if (FAILED(graph.start(false))) return 1;
+  for (int waited = 0; counter->frames < 30 && waited < 1000; ++waited) Sleep(10);
+  graph.stop();
+  return counter->frames >= 30 ? 0 : 1;
+}  // the graph resets itself and destroys the callback
+
 int main() {
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  {
-    kivo::FilterEnums devices;
-    if (devices.getVideoDevices().empty()) {
-      std::printf("no video capture device\n");
-      return 1;
-    }
-    auto* device = static_cast<kivo::VideoCaptureFilter*>(devices.getVideoDevices()[0]);
-    kivo::VideoCaptureGraph graph(device, 0);  // 0: frames end in a null renderer
-    auto* counter = new FrameCounter;
-    graph.setMediaCB(counter);  // the graph destroys it at reset
-    if (FAILED(graph.render(false))) return 1;
-    for (const kivo::VideoCapability& format : graph.getVideoCapabilities()->getCapabilityList())
-      std::printf("format %s\n", format.getFullName());
-    graph.setSelectedCapID(graph.lookupCapIDByName("YUY2_320x240"));
-    if (FAILED(graph.start(false))) return 1;
-    while (counter->frames < 30) Sleep(10);
-    graph.stop();
-  }  // the graph resets itself and destroys the callback
+  int result = 1;
+  try {
+    result = capture();
+  } catch (const kivo::HRException& failure) {
+    // A filter the graph needs could not be created.
+    std::printf("%s: %s\n", failure.getID(), failure.getMessage());
+  }
   CoUninitialize();
-  return 0;
+  return result;
 }
