@@ -43,12 +43,12 @@ class KIVO_API TModeProperty<IAMVideoProcAmp> : public IEnumProperty {
 
   CComPtr<IAMVideoProcAmp> deviceInterface;
   long propertyId;
-  BaseProperty* dependent;
-  long minimum;
-  long maximum;
-  long steppingDelta;
-  long deviceDefault;
-  long capsFlags;
+  BaseProperty* dependent = nullptr;
+  long minimum = 0;
+  long maximum = 0;
+  long steppingDelta = 0;
+  long deviceDefault = 0;
+  long capsFlags = 0;
 };
 
 }  // namespace kivo

@@ -43,13 +43,13 @@ class TRangeProperty : public IRangeProperty {
   void createDependentProperty();
 
   CComPtr<I> deviceInterface;
-  BaseProperty* dependent;
+  BaseProperty* dependent = nullptr;
   long propertyId;
-  long minimum;
-  long maximum;
-  long steppingDelta;
-  long deviceDefault;
-  long capsFlags;
+  long minimum = 0;
+  long maximum = 0;
+  long steppingDelta = 0;
+  long deviceDefault = 0;
+  long capsFlags = 0;
 };
 
 // kivo.dll instantiates and exports the two forms in its own sources; a host

@@ -7,14 +7,7 @@ namespace kivo {
 
 TModeProperty<IAMVideoProcAmp>::TModeProperty(const char* name, long propertyId,
                                               const CComPtr<IBaseFilter>& filter)
-    : IEnumProperty(name, filter),
-      propertyId(propertyId),
-      dependent(nullptr),
-      minimum(0),
-      maximum(0),
-      steppingDelta(0),
-      deviceDefault(0),
-      capsFlags(0) {
+    : IEnumProperty(name, filter), propertyId(propertyId) {
   properties::DeviceRange range;
   if (FAILED(properties::openDeviceControl(filter, propertyId, deviceInterface, range))) return;
   range.copyTo(minimum, maximum, steppingDelta, deviceDefault, capsFlags);

@@ -8,14 +8,7 @@ namespace kivo {
 template <class I>
 TRangeProperty<I>::TRangeProperty(const char* name, long propertyId,
                                   const CComPtr<IBaseFilter>& filter)
-    : IRangeProperty(name, filter),
-      dependent(nullptr),
-      propertyId(propertyId),
-      minimum(0),
-      maximum(0),
-      steppingDelta(0),
-      deviceDefault(0),
-      capsFlags(0) {
+    : IRangeProperty(name, filter), propertyId(propertyId) {
   properties::DeviceRange range;
   if (FAILED(properties::openDeviceControl(filter, propertyId, deviceInterface, range))) return;
   // Keep the default inside the range; a device reporting minimum > maximum
