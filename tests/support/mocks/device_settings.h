@@ -27,9 +27,7 @@ class MockEnumMediaTypes : public ComFake<IEnumMediaTypes> {
 template <class Settings>
 class MockAMRange : public ComFake<Settings> {
  public:
-  MOCK_METHOD(HRESULT, GetRange,
-              (LONG id, LONG* minimum, LONG* maximum, LONG* step, LONG* defaultValue, LONG* flags),
-              COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetRange, (LONG id, LONG*, LONG*, LONG*, LONG*, LONG*), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, Set, (LONG id, LONG value, LONG flags), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, Get, (LONG id, LONG* value, LONG* flags), COM_OVERRIDE);
 };
@@ -65,8 +63,7 @@ class MockAMCrossbar : public ComFake<IAMCrossbar> {
   MOCK_METHOD(HRESULT, CanRoute, (LONG output, LONG input), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, Route, (LONG output, LONG input), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, get_IsRoutedTo, (LONG output, LONG* input), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, get_CrossbarPinInfo, (BOOL isInput, LONG index, LONG* related, LONG* type),
-              COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, get_CrossbarPinInfo, (BOOL, LONG, LONG*, LONG*), COM_OVERRIDE);
 };
 
 // Answers AMPROPERTY_PIN_CATEGORY of AMPROPSETID_Pin with `category`; refuses the rest.

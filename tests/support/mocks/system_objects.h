@@ -1,9 +1,8 @@
 #pragma once
 
 // Counted mocks of the system's objects: the device enumerator, monikers and their property
-// bags, the Running Object Table and the DxDiag provider.
+// bags, and the Running Object Table.
 
-#include "foundation/dx_diag.h"
 #include "support/com_fake.h"
 #include "support/mocks/ienumfilters.h"
 
@@ -77,22 +76,6 @@ class MockRunningObjectTable : public ComFake<IRunningObjectTable> {
   MOCK_METHOD(HRESULT, NoteChangeTime, (DWORD, FILETIME*), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, GetTimeOfLastChange, (IMoniker*, FILETIME*), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, EnumRunning, (IEnumMoniker**), COM_OVERRIDE);
-};
-
-class MockDxDiagContainer : public ComFake<IDxDiagContainer> {
- public:
-  MOCK_METHOD(HRESULT, GetNumberOfChildContainers, (DWORD*), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, EnumChildContainerNames, (DWORD, LPWSTR, DWORD), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, GetChildContainer, (LPCWSTR, IDxDiagContainer**), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, GetNumberOfProps, (DWORD*), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, EnumPropNames, (DWORD, LPWSTR, DWORD), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, GetProp, (LPCWSTR, VARIANT*), COM_OVERRIDE);
-};
-
-class MockDxDiagProvider : public ComFake<IDxDiagProvider> {
- public:
-  MOCK_METHOD(HRESULT, Initialize, (DXDIAG_INIT_PARAMS*), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, GetRootContainer, (IDxDiagContainer**), COM_OVERRIDE);
 };
 
 }  // namespace kivo::test
