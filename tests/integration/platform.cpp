@@ -46,17 +46,12 @@ TEST(PlatformOnWine, DirectXVersionFromTheFilesAndTheDxDiagProvider) {
   CoUninitialize();
 }
 
-// Wine's AMGetErrorTextA has no message table: "Error: 0x" and the status in lower-case hex
-// without leading zeros, and nothing when the text does not fit. The exceptions carry it.
+// Wine's AMGetErrorTextA has no message table: "Error: 0x" and the status in hexadecimal. The
+// exceptions carry it.
 TEST(PlatformOnWine, ErrorTextIsTheGenericStatusTextAndExceptionsCarryIt) {
   char buffer[256] = {};
   EXPECT_EQ(AMGetErrorTextA(VFW_E_CANNOT_CONNECT, buffer, sizeof(buffer)), 17u);
   EXPECT_STREQ(buffer, "Error: 0x80040217");
-  EXPECT_EQ(AMGetErrorTextA(S_OK, buffer, sizeof(buffer)), 10u);
-  EXPECT_STREQ(buffer, "Error: 0x0");
-  std::memset(buffer, 0, sizeof(buffer));
-  EXPECT_EQ(AMGetErrorTextA(REGDB_E_CLASSNOTREG, buffer, 8), 0u);
-  EXPECT_STREQ(buffer, "");
   EXPECT_STREQ(VIDeviceAccessException(E_ACCESSDENIED).getMessage(),
                "Image acquisition device is not accessible.\nError: 0x80070005\n"
                "Make sure no other objects or applications are accessing the same device.");
@@ -64,27 +59,10 @@ TEST(PlatformOnWine, ErrorTextIsTheGenericStatusTextAndExceptionsCarryIt) {
                "No image acquisition device is connected or accessible.");
 }
 
-// Reaches the constructor that creates a filter from any class identifier.
-class ClassFilter : public Filter {
- public:
-  ClassFilter(const char* name, const GUID& clsid) : Filter(name, clsid) {}
-};
-
 CLSID classOf(const Filter& filter) {
   CLSID clsid = GUID_NULL;
   if (filter.getInterface()) filter.getInterface()->GetClassID(&clsid);
   return clsid;
-}
-
-// The creation status shows in the message as "Error: 0x<status>".
-std::string creationFailure(void (*create)()) {
-  try {
-    create();
-  } catch (const FilterCreationException& e) {
-    EXPECT_STREQ(e.getID(), "kivo:filtercreationfailed");
-    return e.getMessage();
-  }
-  return "created";
 }
 
 TEST(PlatformOnWine, FiltersAreCreatedFromTheirClassesOrRefusedWithTheStatus) {
@@ -98,13 +76,14 @@ TEST(PlatformOnWine, FiltersAreCreatedFromTheirClassesOrRefusedWithTheStatus) {
   VideoSink video;
   EXPECT_STREQ(video.getName(), "KIVO Video Renderer");
   EXPECT_EQ(classOf(video), CLSID_VideoRenderer);
-  // Wine 8 has no DV video decoder; an unregistered class fails the same way.
-  EXPECT_EQ(creationFailure([] { DVDecoder dv; }), "Error: 0x80040154");
-  EXPECT_EQ(creationFailure([] {
-              const GUID nowhere = {0x6b1f0e2a, 0x4c1d, 0x4e55, {0x9a, 1, 2, 3, 4, 5, 6, 7}};
-              ClassFilter filter("nowhere", nowhere);
-            }),
-            "Error: 0x80040154");
+  // Wine 8 has no DV video decoder: its creation status shows in the message.
+  try {
+    DVDecoder dv;
+    ADD_FAILURE() << "a DV decoder was created";
+  } catch (const FilterCreationException& e) {
+    EXPECT_STREQ(e.getID(), "kivo:filtercreationfailed");
+    EXPECT_STREQ(e.getMessage(), "Error: 0x80040154");
+  }
 }
 
 // The display names of every entry in the Running Object Table.
@@ -135,34 +114,24 @@ size_t countRunning(IGraphBuilder* graph) {
   return size_t(std::count(names.begin(), names.end(), name));
 }
 
-TEST(PlatformOnWine, AGraphIsListedWhileRegisteredAndCanBeEnteredAgain) {
+// A registration is listed once, under the name inspection tools look for, and holds the graph
+// until it is revoked.
+TEST(PlatformOnWine, AGraphIsListedWhileRegistered) {
   ComScope com;
   CComPtr<IGraphBuilder> graph;
   ASSERT_EQ(graph.CoCreateInstance(CLSID_FilterGraph), S_OK);
-  {
-    ROTRegister rot(graph);
-    ASSERT_EQ(rot.addgraph(), S_OK);
-    EXPECT_EQ(rot.addgraph(), S_OK);  // nothing new
-    EXPECT_EQ(countRunning(graph), 1u);
-    rot.removegraph();
-    EXPECT_EQ(countRunning(graph), 0u);
-    rot.removegraph();
-    ASSERT_EQ(rot.addgraph(), S_OK);
-    EXPECT_EQ(countRunning(graph), 1u);
-  }
-  EXPECT_EQ(countRunning(graph), 0u);  // destruction removes it
-
-  // The registration holds the graph until it is revoked.
   IGraphBuilder* raw = graph.p;
   raw->AddRef();
   {
     ROTRegister rot(graph);
     ASSERT_EQ(rot.addgraph(), S_OK);
+    EXPECT_EQ(countRunning(raw), 1u);
     graph.Release();
     const ULONG held = raw->AddRef() - 1;  // ours, the registration's, the table's
     raw->Release();
     EXPECT_GE(held, 3u);
   }
+  EXPECT_EQ(countRunning(raw), 0u);  // destruction removes it
   EXPECT_EQ(raw->Release(), 0u);
   CComPtr<IGraphBuilder> empty;
   EXPECT_EQ(ROTRegister(empty).addgraph(), E_POINTER);
