@@ -168,17 +168,10 @@ TEST_F(FilterTest, UniqueStringIsTheDevicePathInUtf8AndEmptyWithoutStorage) {
   EXPECT_STREQ(Filter(nullptr, nullptr, nullptr, nullptr).getName(), "");
 }
 
-class FakeDVDec : public IIPDVDec {
+class FakeDVDec : public ComFake<IIPDVDec> {
  public:
-  ~FakeDVDec() { EXPECT_EQ(refs, 0); }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
-    return *out = nullptr, E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
   HRESULT STDMETHODCALLTYPE get_IPDisplay(int*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_IPDisplay(int) override { return E_NOTIMPL; }
-  long refs = 0;
 };
 
 // Registered for CLSID_DVVideoCodec while it lives: hands out `filter`, or fails with `status`.
@@ -214,9 +207,9 @@ TEST_F(FilterTest, DVDecoderHoldsTheDecoderInterfaceOrRefusesWithTheStatus) {
     DVDecoder dv;
     EXPECT_EQ(dv.getInterface(), static_cast<IBaseFilter*>(&filter));
     EXPECT_EQ(dv.getDecoder(), static_cast<IIPDVDec*>(&decoder));
-    EXPECT_EQ(decoder.refs, 1);
+    EXPECT_EQ(decoder.refs(), 1);
   }
-  EXPECT_EQ(decoder.refs, 0);
+  EXPECT_EQ(decoder.refs(), 0);
   filter.refuse(IID_IIPDVDec, E_NOINTERFACE);
   for (HRESULT status : {S_OK, E_OUTOFMEMORY}) {
     codec.status = status;

@@ -80,9 +80,7 @@ TEST(CMediaType, CopiesAndOwnersHoldTheirOwnBlockAndReference) {
   CMediaType oddCopy(odd);
   EXPECT_EQ(oddCopy.pbFormat, nullptr);
   EXPECT_EQ(oddCopy.cbFormat, 0u);
-  EXPECT_STREQ(GetSubtypeNameA(&MEDIASUBTYPE_RGB1), "RGB Monochrome");
-  EXPECT_STREQ(GetSubtypeNameA(&MEDIASUBTYPE_RGB24), "UNKNOWN");
-  EXPECT_STREQ(GetSubtypeNameA(nullptr), "UNKNOWN");
+  EXPECT_STREQ(GetSubtypeNameA(nullptr), "UNKNOWN");  // the names: the video subtype test
 }
 
 }  // namespace

@@ -40,8 +40,7 @@ TEST(HRException, CarriesStatusAndTextThroughCopiesAndCutsItsMessage) {
   auto source = std::make_unique<FilterCreationException>(REGDB_E_CLASSNOTREG);
   const std::string message = source->getMessage();
   target = *source;
-  const VIDeviceAccessException access(VFW_E_CANNOT_CONNECT);
-  const VIDeviceAccessException copy(access);
+  const VIDeviceAccessException access(VFW_E_CANNOT_CONNECT), copy(access);
   source.reset();
   EXPECT_EQ(Access::hr(target), REGDB_E_CLASSNOTREG);
   EXPECT_EQ(target.getMessage(), message);
@@ -59,8 +58,8 @@ TEST(HRException, CarriesStatusAndTextThroughCopiesAndCutsItsMessage) {
     ErrorText lookup(replaceable::errorText, &fillsEverything);
     EXPECT_EQ(std::string(HRException(E_FAIL, "").getMessage()), std::string(255, 'x'));
     EXPECT_EQ(lastCapacity, 256u);
-    EXPECT_EQ(std::string(DurationUnsupportedException().getMessage()).find('x'),
-              std::string::npos);
+    EXPECT_STREQ(DurationUnsupportedException().getMessage(),
+                 "The duration of this media file cannot be determined.");
   }
   ErrorText lookup(replaceable::errorText, &writesNothing);  // empty without a platform text
   EXPECT_STREQ(FilterCreationException(E_FAIL).getMessage(), "");
