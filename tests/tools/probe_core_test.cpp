@@ -1,26 +1,20 @@
-// kivo-probe's parts that need no kivo: the command line, the samples a
-// streaming thread hands over, frame conversion, BMP and WAV files.
+// kivo-probe's parts that need no kivo, where its end-to-end test sees only messages and file
+// sizes: the command line, frame conversion, WAV files.
 
 #include "common/options.h"
 #include "common/utf8.h"
-#include "core/bmp.h"
 #include "core/command_line.h"
 #include "core/files.h"
 #include "core/image.h"
-#include "core/sample_queue.h"
 #include "core/wav.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include "support/wait.h"
-
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace kivo::probe {
@@ -47,31 +41,6 @@ TEST(CommandLine, ParsesOptionsAndRefusesAWrongLineWithAReason) {
   EXPECT_FALSE(tools::parseNumber("1e999", &number));
   EXPECT_EQ(-1, matchName({"Cam", "CAM"}, "cam"));
   EXPECT_EQ(1, matchName({"Cam", "CAM"}, "CAM"));
-}
-
-using std::chrono::milliseconds;
-
-// A full queue makes the producer wait until a sample is taken or the queue closes.
-TEST(SampleQueue, KeepsOrderAndAFullQueueWaitsForTheConsumerOrTheClose) {
-  SampleQueue queue(1);
-  ASSERT_TRUE(queue.push(CapturedSample{1, {}}));
-  test::EventCounter pushed;
-  std::thread producer([&] {
-    if (queue.push(CapturedSample{2, {}})) pushed.add();
-    if (!queue.push(CapturedSample{3, {}})) pushed.add();  // refused once closed
-  });
-  EXPECT_FALSE(pushed.waitFor(1, milliseconds(100)));
-  CapturedSample sample;
-  ASSERT_TRUE(queue.pop(&sample, milliseconds(0)));
-  EXPECT_EQ(1u, sample.number);
-  EXPECT_TRUE(pushed.waitFor(1, milliseconds(5000)));
-  queue.close();
-  EXPECT_TRUE(pushed.waitFor(2, milliseconds(5000)));
-  producer.join();
-  EXPECT_FALSE(queue.push(CapturedSample{4, {}}));
-  ASSERT_TRUE(queue.pop(&sample, milliseconds(0)));  // queued before closing: still there
-  EXPECT_EQ(2u, sample.number);
-  EXPECT_FALSE(queue.pop(&sample, milliseconds(10)));
 }
 
 // Converts and returns the pixels top-down.
@@ -106,16 +75,6 @@ TEST(ConvertFrame, RowOrderPaddingChromaPlacementAndShortBuffers) {
   EXPECT_NE(std::string::npos, error.find("shorter")) << error;
   EXPECT_FALSE(convertFrame({PixelFormat::RGB24, 4, 2, 8}, odd.data(), odd.size(), &image, &error));
   EXPECT_NE(std::string::npos, error.find("impossible")) << error;  // stride below the row
-}
-
-// A 3x2 picture: its rows stored bottom-up and padded to 12 bytes.
-TEST(Bmp, BottomUpPaddedRows) {
-  const RgbImage image{3, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}};
-  const std::vector<uint8_t> bmp = encodeBmp(image);
-  ASSERT_EQ(54u + 24u, bmp.size());
-  EXPECT_EQ(54, bmp[10]);  // pixel offset; the probe's test on Wine reads the other fields
-  EXPECT_EQ((std::vector<uint8_t>{10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0}),
-            std::vector<uint8_t>(bmp.begin() + 54, bmp.begin() + 66));
 }
 
 // Three bytes of 8-bit stereo data: finish pads them to four and patches the sizes.
