@@ -189,16 +189,13 @@ TEST_F(DeviceCapture, ListSelectByNameSetTheRateAndReceiveFramesUntilStop) {
   ASSERT_EQ(graph->getFrameRates().size(), 2u);  // of position 0, fastest first
   EXPECT_EQ(graph->getFrameRates().begin()->second, 333333);
   EXPECT_EQ(graph->getVideoInputs()->getNumberOfInputs(), 0u);  // no crossbar on USB
-  // A "Mode" companion exists exactly where the device offers both auto and manual control;
-  // what the device does not offer is no property.
+  // A "Mode" companion exists exactly where the device offers both auto and manual control.
   for (const std::string name : {"Exposure", "Focus", "Contrast", "WhiteBalance"})
     EXPECT_NE(property(*graph, name + "Mode"), nullptr) << name;
   for (const std::string name : {"Zoom", "Brightness", "Gain", "HorizontalFlip", "VerticalFlip"}) {
     EXPECT_NE(property(*graph, name), nullptr) << name;
     EXPECT_EQ(property(*graph, name + "Mode"), nullptr) << name;
   }
-  EXPECT_EQ(property(*graph, "Gamma"), nullptr);
-  EXPECT_EQ(property(*graph, "Pan"), nullptr);
   // The device takes a value in its range and refuses one outside; the refusal reaches the host.
   BaseProperty* brightness = property(*graph, "Brightness");
   ASSERT_NE(brightness, nullptr);
@@ -239,13 +236,10 @@ TEST_F(DeviceCapture, ListSelectByNameSetTheRateAndReceiveFramesUntilStop) {
   capture(*graph, *log);
   EXPECT_EQ(std::get<0>(connectedFormat(*graph)), MEDIASUBTYPE_MJPG);
 
-  graph->reset();
-  EXPECT_FALSE(graph->isRendered());
-  EXPECT_EQ(graph->getVideoCapabilities(), nullptr);
-  EXPECT_EQ(graph->getVideoInputs(), nullptr);
-  EXPECT_TRUE(graph->getFrameRates().empty());
-  EXPECT_TRUE(graph->getPropertyContainer().empty());
-  EXPECT_EQ(graph->getMediaCB(), nullptr);
+  graph->reset();  // nothing of the device is left, and the callback is gone
+  EXPECT_FALSE(graph->isRendered() || graph->getVideoCapabilities() || graph->getVideoInputs() ||
+               graph->getMediaCB());
+  EXPECT_TRUE(graph->getFrameRates().empty() && graph->getPropertyContainer().empty());
   EXPECT_EQ(log->destroyed.count(), 1);
 
   // Once the graph and the device list are gone, no object of the device's DLL is left alive.
@@ -400,7 +394,6 @@ TEST_F(DeviceFaults, AReplacedCallbackIsNeverCalledAfterTheNextStart) {
   const long firstCount = firstLog->frames.count();
   ASSERT_TRUE(secondLog->frames.waitFor(5, kFrameWait));
   EXPECT_EQ(firstLog->frames.count(), firstCount);
-  EXPECT_EQ(secondLog->seen().counters.front(), 0u);
 
   // Destroyed while running: the current callback retires, the replaced one is the host's.
   graph.reset();
@@ -433,21 +426,16 @@ TEST_F(DeviceFaults, ASecondGraphOnAnExclusiveDeviceFailsToStart) {
   capture(*first, *firstLog);
 }
 
-TEST_F(DeviceFaults, SelectionsOutsideTheListsChangeNothing) {
+TEST_F(DeviceFaults, FormatPositionsOutsideTheListChangeNothing) {
   auto log = std::make_shared<FrameLog>();
   auto graph = openGraph(log, kAnalogCamera, "RGB24_640x480");
   ASSERT_NE(graph, nullptr);
   ASSERT_EQ(graph->start(false), S_OK);
   framesAfter(*log, 2);
-  // While running: format positions past either end, inputs not there.
+  // While running: format positions past either end. (Inputs not there: the crossbar test.)
   const int formats = graph->getVideoCapabilities()->getNumberOfCapabilities();
   for (int position : {-2, formats, 1 << 30, -(1 << 30)}) graph->setSelectedCapID(position);
   EXPECT_EQ(graph->getVideoCapabilities()->getNumberOfCapabilities(), formats);
-  VideoInputs* inputs = graph->getVideoInputs();
-  const int input = inputs->getSelectedInput(), count = int(inputs->getNumberOfInputs());
-  ASSERT_GT(count, 0);
-  for (int index : {-1, -2, count, 1 << 30}) EXPECT_EQ(inputs->setSelectedInput(index), E_FAIL);
-  EXPECT_EQ(inputs->getSelectedInput(), input);
   // The graph still runs, and a rebuild captures in the same format.
   framesAfter(*log, 2);
   EXPECT_EQ(graph->stop(), S_OK);

@@ -73,18 +73,14 @@ TEST_F(FileGraphTest, VideoAndAudioStreamsReachTheirOwnCallbacks) {
   EXPECT_EQ(video.count(), 20);
   EXPECT_EQ(audio.bytes, 2 * 22050 * 2);  // every sample: 2 s of 16-bit mono at 22050 Hz
 
-  // Only an audio callback: the AVI's video is left unrendered, and a WAV file reads whole.
-  for (const char* file : {"rgb24_pcm_2s.avi", "tone_44100_1s.wav"}) {
-    RecordingCallback sound;
-    auto audioOnly = fileGraph(file, &sound, false);
-    ASSERT_EQ(audioOnly->render(false), S_OK) << file;
-    EXPECT_EQ(audioOnly->getVideoInfo(), nullptr) << file;
-    ASSERT_NE(audioOnly->getAudioInfo(), nullptr);
-    const long rate = audioOnly->getAudioInfo()->getAudioSampleRate();
-    ASSERT_TRUE(runToEnd(*audioOnly)) << file;
-    audioOnly->stop();
-    EXPECT_EQ(sound.bytes, (long long)(audioOnly->getDurationInSeconds() * rate + 0.5) * 2) << file;
-  }
+  // Only an audio callback: the video is left unrendered. (A WAV file: the fault tests.)
+  RecordingCallback alone;
+  auto audioOnly = fileGraph("rgb24_pcm_2s.avi", &alone, false);
+  ASSERT_EQ(audioOnly->render(false), S_OK);
+  EXPECT_EQ(audioOnly->getVideoInfo(), nullptr);
+  ASSERT_TRUE(runToEnd(*audioOnly));
+  audioOnly->stop();
+  EXPECT_EQ(alone.bytes, audio.bytes);
 }
 
 // A position set before start is where delivery begins, also across reset.
