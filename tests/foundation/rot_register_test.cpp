@@ -47,6 +47,8 @@ TEST(ROTRegister, FailuresLeaveItUnregisteredAndRevokeHappensOnce) {
   EXPECT_CALL(table, Revoke(5u)).Times(1);
   rot.removegraph();
   rot.removegraph();
+  CComPtr<IGraphBuilder> empty;
+  EXPECT_EQ(ROTRegister(empty).addgraph(), E_POINTER);
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // kivo-probe run as a child process, as a user runs it: exit statuses, messages, the device
-// list, and the bitmaps a capture writes.
+// list, the bitmaps a capture writes and the WAV file a file's audio goes to.
 
 #include <kivo/platform.h>
 
 #include <gtest/gtest.h>
 
+#include "support/media.h"
 #include "testcam_ids.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +66,14 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// A fresh folder, removed with its files.
+struct TempFolder {
+  const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("kivo-probe-it-" + std::to_string(GetCurrentProcessId()));
+  TempFolder() { std::filesystem::create_directories(path); }
+  ~TempFolder() { std::filesystem::remove_all(path); }
+};
+
 TEST(ProbeCli, WrongCommandLinesFailWithAMessage) {
   const struct {
     const wchar_t* args;
@@ -89,20 +100,34 @@ TEST(ProbeCli, ListsDevicesAndCapturesFramesAsBitmaps) {
   EXPECT_TRUE(contains(run.output, ": KIVO Test Camera (No Path)\n   device path: (none)\n"))
       << run.output;
 
-  namespace fs = std::filesystem;
-  const fs::path folder =
-      fs::temp_directory_path() / ("kivo-probe-it-" + std::to_string(GetCurrentProcessId()));
-  ASSERT_TRUE(fs::create_directory(folder));
+  TempFolder folder;
   const ProbeRun capture =
       runProbe(L"capture \"KIVO Test Camera\" --format YUY2_160x120 --frames 3 --out \"" +
-               folder.wstring() + L"\"");
-  std::vector<uintmax_t> sizes;  // whole 24-bit bitmaps of 160x120
-  for (const fs::directory_entry& file : fs::directory_iterator(folder))
-    sizes.push_back(file.file_size());
-  fs::remove_all(folder);
+               folder.path.wstring() + L"\"");
   ASSERT_EQ(0u, capture.exitCode) << capture.output;
   EXPECT_TRUE(contains(capture.output, "3 frames written")) << capture.output;
+  std::vector<uintmax_t> sizes;  // whole 24-bit bitmaps of 160x120
+  for (const auto& file : std::filesystem::directory_iterator(folder.path))
+    sizes.push_back(file.file_size());
   EXPECT_EQ(sizes, std::vector<uintmax_t>(3, 54 + 160 * 120 * 3));
+}
+
+// Every sample of 2 s of 16-bit mono at 22050 Hz, after a PCM header with the sizes patched in.
+TEST(ProbeCli, WritesTheAudioOfAFileAsWav) {
+  if (!kivo::test::mediaAvailable()) GTEST_SKIP() << "no test media";
+  TempFolder folder;
+  const ProbeRun run =
+      runProbe(L"file \"" + kivo::test::mediaPath("rgb24_pcm_2s.avi") +
+               L"\" --video none --audio --out \"" + folder.path.wstring() + L"\"");
+  ASSERT_EQ(0u, run.exitCode) << run.output;
+  std::ifstream file(folder.path / "audio.wav", std::ios::binary);
+  const std::vector<uint8_t> wav((std::istreambuf_iterator<char>(file)), {});
+  const std::vector<uint8_t> header = {'R', 'I', 'F',  'F',  0xac, 0x58, 1,    0,    'W',  'A', 'V',
+                                       'E', 'f', 'm',  't',  ' ',  16,   0,    0,    0,    1,   0,
+                                       1,   0,   0x22, 0x56, 0,    0,    0x44, 0xac, 0,    0,   2,
+                                       0,   16,  0,    'd',  'a',  't',  'a',  0x88, 0x58, 1,   0};
+  ASSERT_EQ(wav.size(), header.size() + 2 * 22050 * 2);
+  EXPECT_EQ(std::vector<uint8_t>(wav.begin(), wav.begin() + 44), header);
 }
 
 }  // namespace
