@@ -1,5 +1,4 @@
-// A host reading media files through FileCaptureGraph on Wine's DirectShow; broken, lying and
-// unreachable files fail with a diagnosis or end, never crash or hang, and the next file reads.
+// A host reads media files through FileCaptureGraph on Wine's DirectShow, broken ones included.
 
 #include <kivo/duration_unsupported_exception.h>
 #include <kivo/dx_media_info.h>
@@ -222,8 +221,8 @@ void expectGoodFilesReadWhole() {
   EXPECT_EQ(audio.bytes, 44100 * 2);
 }
 
-// Files nothing can be read from: render fails and names what it missed. An AVI cut inside its
-// header would hang Wine's GStreamer parser: kivo refuses it before any parser sees it.
+// Unreadable files fail to render with a diagnosis. An AVI cut inside its header would hang
+// Wine's GStreamer parser: kivo refuses it before any parser sees it.
 TEST_F(FileFaultsTest, UnreadableFilesFailToRenderWithADiagnosis) {
   const std::pair<const char*, bool> files[] = {
       {"empty.avi", true},        {"random.avi", true},     {"a_folder.avi", true},
@@ -242,9 +241,8 @@ TEST_F(FileFaultsTest, UnreadableFilesFailToRenderWithADiagnosis) {
   expectGoodFilesReadWhole();
 }
 
-// Headers that lie about the body or its size: either refused with a diagnosis, or read to an
-// end that comes. (The splitter follows the chunks it finds, not the declared count: the RGB24
-// header over MJPG chunks gives more frames than it states.)
+// Headers that lie about the body or its size: refused with a diagnosis, or read to an end.
+// (Wine's splitter follows the chunks it finds, not the frame count the header declares.)
 TEST_F(FileFaultsTest, LyingHeadersFailOrEnd) {
   const std::pair<const char*, bool> files[] = {
       {"rgb24_header_mjpg_body.avi", true}, {"huge_frame_count.avi", true},
@@ -260,11 +258,9 @@ TEST_F(FileFaultsTest, LyingHeadersFailOrEnd) {
   expectGoodFilesReadWhole();
 }
 
-// Wine 8: render of any MJPG AVI whose frames hold no decodable JPEG never returns: Wine's
-// GStreamer parser waits in wg_parser_connect for caps the JPEG decoder never sets. A render
-// bounded on a worker thread fails in time, but the stalled GStreamer threads then crash the
-// process at exit, so kivo does not bound it. Windows' decoders fail such frames one by one.
-// --gtest_also_run_disabled_tests shows the hang (the watchdog ends it after 30 s).
+// Wine 8: render of an MJPG AVI whose frames hold no decodable JPEG never returns (Wine's
+// GStreamer parser waits for caps the JPEG decoder never sets), and bounding it on a worker thread
+// crashes the process at exit. --gtest_also_run_disabled_tests shows the hang.
 TEST_F(FileFaultsTest, DISABLED_FilesWhoseRenderHangsInWine) {
   const Outcome outcome = readFile("mjpg_header_rgb24_body.avi");
   EXPECT_TRUE(FAILED(outcome.render) ? !outcome.diagnosis.empty() : outcome.finished);
@@ -296,8 +292,7 @@ TEST_F(FileFaultsTest, LongNonAsciiAndDeletedPathsReadWhole) {
               GetFileAttributesW(copy.c_str()) == INVALID_FILE_ATTRIBUTES);
 }
 
-// Wine's graph takes any position, even outside the file, and reports it back; reading from
-// there still ends.
+// Wine's graph takes any position, even outside the file, and reports it back; reading ends.
 TEST_F(FileFaultsTest, PositionsOutsideTheFile) {
   for (double position : {100.0, -1.0, 1e300}) {
     RecordingCallback video;

@@ -1,5 +1,4 @@
-// Device properties over mocked device interfaces: ranges and their clamped defaults, Mode
-// companions, which calls a read or a write makes, TV standards and flip bits, refusals.
+// Device properties over mocked device interfaces: which calls a read or a write makes.
 
 #include <kivo/analog_video_decoder_property.h>
 #include <kivo/base_property.h>
@@ -83,14 +82,13 @@ TEST_F(PropertyTest, RangeDefaultIsClampedMaximumFirstAndFailuresLeaveItUnsuppor
     EXPECT_EQ(defaultValue, c[3]);
   }
 
-  // An on/off setting defaults to on whatever the device says.
+  // An on/off setting defaults to on whatever the device says; writes keep the flags.
   EXPECT_CALL(procAmp, GetRange(VideoProcAmp_ColorEnable, _, _, _, _, _))
       .WillOnce(ReportRange(0, 1, 1, 0, 2));
   TModeProperty<IAMVideoProcAmp> color("ColorEnable", VideoProcAmp_ColorEnable, filterRef());
   EXPECT_STREQ(color.getDefaultName(), "on");
   EXPECT_CALL(procAmp, Get(VideoProcAmp_ColorEnable, _, _)).WillOnce(ReportCurrent(0, 2));
-  EXPECT_CALL(procAmp, Set(VideoProcAmp_ColorEnable, 1, 2))
-      .WillOnce(Return(S_FALSE));  // keeps flags
+  EXPECT_CALL(procAmp, Set(VideoProcAmp_ColorEnable, 1, 2)).WillOnce(Return(S_FALSE));
   long on = 1;
   EXPECT_EQ(color.setValue(&on), S_FALSE);
   EXPECT_CALL(camera, GetRange(CameraControl_Iris, _, _, _, _, _)).WillOnce(Return(E_FAIL));
@@ -148,8 +146,7 @@ TEST_F(PropertyTest, ValueWritesKeepFlagsAndModeWritesKeepValue) {
   EXPECT_EQ(focusMode->setValue(nullptr), E_POINTER);
 }
 
-// Unnamed bits are "unknown" and PAL_G is never offered by name (the named standards are
-// checked on the Test Camera). Failures leave it unsupported.
+// Unnamed bits are "unknown", PAL_G among them (named ones: the Test Camera); failures unsupport.
 TEST_F(PropertyTest, TVStandardsWithoutANameAndFailures) {
   auto palG = formatProperty(AnalogVideo_PAL_G, AnalogVideo_PAL_G | AnalogVideo_NTSC_M);
   EXPECT_EQ(palG->getConstraints(), (Constraints{{"ntsc_m", 1}, {"unknown", 0x40}}));
@@ -232,8 +229,7 @@ TEST_F(PropertyTest, ReadsAndWritesOneBitKeepingTheOthers) {
   EXPECT_EQ(vertical->setValue(nullptr), E_POINTER);
 }
 
-// The smallest concrete enumerated property, opening the protected operations. The first value
-// for a name stays; the default is the first name carrying it.
+// The smallest concrete enumerated property, opening the protected operations.
 class PlainEnum : public IEnumProperty {
  public:
   using IEnumProperty::IEnumProperty;
