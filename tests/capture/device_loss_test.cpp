@@ -1,5 +1,4 @@
-// VideoCaptureGraph::isDeviceLost against an event queue Wine cannot fill this way: which events
-// mean the device is lost, every event read freed and never waited for, one poll bounded.
+// isDeviceLost over event queues Wine cannot fill: which events mean a loss; reads freed, bounded.
 
 #include "fake_capture_device.h"
 

@@ -1,7 +1,6 @@
 #pragma once
 
-// A capture device made of counted COM fakes, wired as a real one behaves in a graph, with the
-// fake graph objects a VideoCaptureGraph builds with and the format list's private operations.
+// A capture device of counted fakes, wired as a real one behaves in a graph, and its graph objects.
 
 #include <kivo/mediatype.h>
 #include <kivo/video_capability.h>

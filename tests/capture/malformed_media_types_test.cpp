@@ -1,6 +1,5 @@
-// Randomized malformed media types through the capability, format list and media description
-// classes. Every block ends at a page that cannot be read, so a read past its end faults at
-// once; under WINEDEBUG=warn+heap Wine also checks block tails. KIVO_FUZZ_SEED replays a seed.
+// Random malformed media types through VideoCapability, VideoCaps and DXMediaInfo, every block
+// before an unreadable page (CTest adds Wine's heap checks); KIVO_FUZZ_SEED replays a seed.
 
 #include <kivo/dx_media_info.h>
 

@@ -1,5 +1,4 @@
-// The format list of a capture pin: what is read from the stream configuration, what is
-// skipped, and that every media type handed out is freed.
+// A capture pin's format list: what is read, what is skipped; every media type handed out is freed.
 
 #include "fake_capture_device.h"
 

@@ -1,5 +1,4 @@
-// How a video subtype is named and classified: the known subtypes, the names worked out for the
-// others from their FOURCC code or header, and how an update reclassifies.
+// How a video subtype is named and classified, known or not, and how an update reclassifies.
 
 #include <kivo/video_subtype.h>
 

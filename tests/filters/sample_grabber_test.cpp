@@ -1,5 +1,4 @@
-// DXSampleGrabber's calls on a grabber that answers as Wine's does not. (The host callback
-// behind it is exercised by Wine's grabber in the device tests.)
+// DXSampleGrabber's calls on a grabber answering as Wine's does not (the callback: device tests).
 
 #include <kivo/dx_sample_grabber.h>
 #include <kivo/media_cb.h>

@@ -1,5 +1,4 @@
-// The owners of COM references and platform-allocated media types: every reference taken is
-// given back, and an out-parameter never overwrites what an owner holds.
+// Owners of COM references and media types give every reference back and refuse to be overwritten.
 
 #include <kivo/comptr.h>
 #include <kivo/mediatype.h>

@@ -1,5 +1,4 @@
-// The DirectX version from the system's files and from DxDiag, on machines Wine does not
-// imitate: other file versions, and a DxDiag provider that fails at each step.
+// The DirectX version from other file versions than Wine's, and a DxDiag failing at each step.
 
 #include <kivo/util.h>
 

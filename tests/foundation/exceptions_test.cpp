@@ -1,5 +1,4 @@
-// What the exceptions carry through copies, and their messages where the platform's error text
-// is too long or missing (Wine's own text is checked by the integration tests).
+// The exceptions through copies, and their messages when the platform's text is too long or none.
 
 #include <kivo/duration_unsupported_exception.h>
 #include <kivo/filter_creation_exception.h>

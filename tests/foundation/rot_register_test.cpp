@@ -1,5 +1,4 @@
-// ROTRegister where the platform's table fails: every failure leaves the graph unregistered,
-// and a registration is revoked once. (The table itself, and the name, are checked on Wine.)
+// ROTRegister where the table fails (the table itself: on Wine): unregistered, revoked once.
 
 #include <kivo/rot_register.h>
 

@@ -1,7 +1,6 @@
 // A host captures from the KIVO Test Camera through Wine's DirectShow, also when things go wrong.
 
-// The umbrella header alone brings in every exported class.
-#include <kivo/kivo.h>
+#include <kivo/kivo.h>  // the umbrella header alone brings in every exported class
 
 #include "support/scoped_value.h"
 #include "support/wait.h"

@@ -1,6 +1,5 @@
-// A graph on a thread that never initialised COM fails with COM's status and leaves nothing
-// behind; the same graph reads once the thread has COM. A program of its own: a thread without
-// COM joins a multithreaded apartment that another thread of the process holds open.
+// A graph on a thread without COM fails with COM's status, then reads once the thread has COM.
+// A program of its own: a thread without COM joins any multithreaded apartment of the process.
 
 #include "file_host.h"
 

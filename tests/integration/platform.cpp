@@ -1,6 +1,4 @@
-// What kivo relies on in Wine's platform, seen through kivo as a host sees it: the DirectX
-// version, the error texts, the Running Object Table, and filters created from their classes;
-// and a file graph's whole life cycle, which leaves nothing behind.
+// What kivo relies on in Wine's platform, seen through kivo as a host sees it.
 
 #include <kivo/kivo.h>
 

@@ -1,5 +1,4 @@
-// kivo-probe run as a child process, as a user runs it: exit statuses, messages, the device
-// list, the bitmaps a capture writes and the WAV file a file's audio goes to.
+// kivo-probe run as a user runs it: exit statuses, messages, devices, bitmaps and WAV written.
 
 #include <kivo/platform.h>
 

@@ -1,5 +1,4 @@
-// The Test Camera's COM server: unregistering leaves no trace and registering again restores
-// every entry. Runs alone (RUN_SERIAL): while it works, the devices vanish for a moment.
+// The Test Camera unregisters without a trace and registers again. Runs alone (RUN_SERIAL).
 
 #include <kivo/filter_enums.h>
 

@@ -1,7 +1,6 @@
 #pragma once
 
-// Counted mocks of a capture device's settings interfaces, its pin's property set and the sample
-// grabber.
+// Counted mocks of a capture device's settings, its pin's property set and the sample grabber.
 
 #include "support/com_fake.h"
 

@@ -1,7 +1,6 @@
 #pragma once
 
-// Counted mocks of the system's objects: the device enumerator, monikers and their property
-// bags, and the Running Object Table.
+// Counted mocks of the device enumerator, monikers, property bags and Running Object Table.
 
 #include "support/com_fake.h"
 #include "support/mocks/ienumfilters.h"
