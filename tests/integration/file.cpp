@@ -6,7 +6,6 @@
 
 #include "file_host.h"
 
-#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -119,41 +118,6 @@ TEST_F(FileGraphTest, AMissingDecoderIsNamedAndTheNameSurvivesReset) {
   EXPECT_LT(graph.render(false), 0);
   EXPECT_EQ(graph.getMissingCodecName(), "DivX");
   EXPECT_EQ(video.count(), 0);
-}
-
-// Fails the test when called after it was retired.
-class GuardedCallback : public RecordingCallback {
- public:
-  long processSample(double t, IMediaSample* s) override {
-    EXPECT_FALSE(retired.load()) << "a retired callback was called";
-    return RecordingCallback::processSample(t, s);
-  }
-  std::atomic<bool> retired{false};
-};
-
-TEST_F(FileGraphTest, ReplacedCallbacksAndDestroyedGraphsAreNeverCalledAgain) {
-  GuardedCallback first, second;
-  auto graph = fileGraph("rgb24_320x240_25fps_50f.avi", &first);
-  ASSERT_EQ(graph->render(false), S_OK);
-  ASSERT_EQ(graph->start(false), S_OK);
-  ASSERT_TRUE(first.samples.waitFor(1, 10s));
-  // Replaced on a running graph: the graph is taken down and must be rendered again.
-  graph->setVideoCallback(&second, FileCaptureGraph::FRAME_RGB24);
-  first.retired = true;
-  EXPECT_FALSE(graph->isRendered());
-  EXPECT_FALSE(graph->isRunning());
-  ASSERT_EQ(graph->render(false), S_OK);
-  ASSERT_EQ(graph->start(false), S_OK);
-  EXPECT_TRUE(second.samples.waitFor(1, 10s));
-  graph.reset();  // destroyed while running
-  second.retired = true;
-  // Another graph runs to its end: a streaming thread left behind would call a retired callback.
-  RecordingCallback other;
-  auto next = fileGraph(kTwentyFrames, &other);
-  ASSERT_EQ(next->render(false), S_OK);
-  ASSERT_TRUE(runToEnd(*next));
-  next->stop();
-  EXPECT_EQ(other.count(), 20);
 }
 
 // Runs `call` under a watchdog that names it and ends the program after 30 s.

@@ -24,9 +24,6 @@ TEST(PlatformOnWine, DirectXVersionFromTheFilesAndTheDxDiagProvider) {
   ASSERT_EQ(util::GetDXVersion(&packed, text, sizeof(text), false), S_OK);
   EXPECT_STREQ(text, "9.0");
   EXPECT_EQ(packed, 0x00090000u);
-  std::string query;
-  util::queryDXVersion(query, &packed);
-  EXPECT_EQ(query, "9.0");
   ASSERT_EQ(util::GetDXVersion(&packed, text, sizeof(text), true), S_OK);
   EXPECT_STREQ(text, "9.0c");
   EXPECT_EQ(packed, 0x00090003u);
@@ -66,13 +63,11 @@ CLSID classOf(const Filter& filter) {
 TEST(PlatformOnWine, FiltersAreCreatedFromTheirClassesOrRefusedWithTheStatus) {
   ComScope com;
   NullSink null;
-  EXPECT_STREQ(null.getName(), "KIVO Null Renderer");
   EXPECT_STREQ(null.getUniqueString(), "");  // no device, no path
   EXPECT_FALSE(null.isVFW());
   EXPECT_EQ(classOf(null), CLSID_NullRenderer);
   // Wine's video renderer opens its window on the X display the test run provides.
   VideoSink video;
-  EXPECT_STREQ(video.getName(), "KIVO Video Renderer");
   EXPECT_EQ(classOf(video), CLSID_VideoRenderer);
   // Wine 8 has no DV video decoder: its creation status shows in the message.
   try {
@@ -130,11 +125,8 @@ TEST_F(MediaTest, AFileGraphIsRegisteredWhileRenderedAndItsLifeCycleLeavesNoThre
   auto graphsOfThisProcess = [] {
     wchar_t suffix[32];
     std::swprintf(suffix, 32, L" pid %08x", unsigned(GetCurrentProcessId()));
-    const std::wstring end = suffix;
     size_t count = 0;
-    for (const std::wstring& name : runningObjectNames())
-      count += name.rfind(L"!FilterGraph ", 0) == 0 && name.size() > end.size() &&
-               name.compare(name.size() - end.size(), end.size(), end) == 0;
+    for (const std::wstring& name : runningObjectNames()) count += name.find(suffix) != name.npos;
     return count;
   };
   const size_t graphsBefore = graphsOfThisProcess();
