@@ -212,8 +212,7 @@ TEST_F(DeviceCapture, ListSelectByNameSetTheRateAndReceiveFramesUntilStop) {
   const FrameLog::Seen seen = log->seen();
   for (long size : seen.sizes) EXPECT_EQ(size, 320 * 240 * 2);
   for (size_t i = 0; i < seen.counters.size(); ++i) EXPECT_EQ(seen.counters[i], i);
-  // Wine's graph clock stamps live samples in whole milliseconds: 66 to 68 ms apart at 15 fps,
-  // the set rate on average.
+  // Wine's graph clock stamps live samples in whole ms: 66 to 68 ms apart at 15 fps on average.
   const double mean = (seen.times.back() - seen.times.front()) / double(seen.times.size() - 1);
   EXPECT_NEAR(mean, 0.0666666, 0.01);
   EXPECT_FALSE(log->frames.waitFor(stopped + 1, kQuiet));
@@ -280,8 +279,7 @@ TEST_F(DeviceCapture, AnalogInputsAreListedAndRoutingChangesThePicture) {
   EXPECT_EQ(standard->getValue(&now), S_OK);
   EXPECT_EQ(now, 0x10);
 
-  // Wine's capture graph builder finds the crossbar, which is in no graph, by following the
-  // analog pin's connection upstream.
+  // Wine's capture graph builder finds the crossbar (in no graph) upstream of the analog pin.
   CComPtr<IGraphBuilder> filters;
   CComPtr<ICaptureGraphBuilder2> builder;
   CComPtr<IAMCrossbar> crossbar;
@@ -340,8 +338,7 @@ TEST_F(DeviceFaults, RefusedDeviceCallsFailOnlyWhereTheyAreAsked) {
   ASSERT_NE(graph, nullptr);
   EXPECT_EQ(property(*graph, "Brightness"), nullptr);  // no range, no property
   EXPECT_NE(property(*graph, "Zoom"), nullptr);        // camera control still answers
-  // Refused on the way to running. (Wine 8's graph does not pass on a refused IBaseFilter::Run:
-  // start then answers S_OK. A refused Pause it does pass on.)
+  // Wine 8's graph passes on a refused Pause (not a refused IBaseFilter::Run: start says S_OK).
   EXPECT_LT(graph->start(false), 0);
   EXPECT_FALSE(graph->isRunning());
   EXPECT_EQ(graph->stop(), S_OK);
@@ -359,8 +356,7 @@ TEST_F(DeviceFaults, RefusedDeviceCallsFailOnlyWhereTheyAreAsked) {
   EXPECT_EQ(current->seen().sizes.back(), 640 * 480 * 2);
 }
 
-// A callback that throws does not stop the stream. The sample grabber calls back synchronously
-// on the streaming thread: stop waits for a blocked callback, and nothing follows.
+// A throwing callback keeps the stream; stop waits for one the grabber's thread is blocked in.
 TEST_F(DeviceFaults, ThrowingCallbacksKeepTheStreamAndStopWaitsForABlockedOne) {
   auto log = std::make_shared<FrameLog>();
   log->throwEvery = 2;
@@ -384,17 +380,14 @@ TEST_F(DeviceFaults, AReplacedCallbackIsNeverCalledAfterTheNextStart) {
   ASSERT_NE(graph, nullptr);
   IMediaCB* first = graph->getMediaCB();
   ASSERT_EQ(graph->start(false), S_OK);
-  ASSERT_TRUE(firstLog->frames.waitFor(2, kFrameWait));
-  // Stored while running: the running graph keeps the first until rebuilt.
-  graph->setMediaCB(new FrameCollector(secondLog));
+  framesAfter(*firstLog, 2);
+  graph->setMediaCB(new FrameCollector(secondLog));  // while running: used from the next start
   EXPECT_EQ(graph->stop(), S_OK);
   ASSERT_EQ(graph->start(false), S_OK);
   const long firstCount = firstLog->frames.count();
-  ASSERT_TRUE(secondLog->frames.waitFor(5, kFrameWait));
+  framesAfter(*secondLog, 5);
   EXPECT_EQ(firstLog->frames.count(), firstCount);
-
-  // Destroyed while running: the current callback retires, the replaced one is the host's.
-  graph.reset();
+  graph.reset();  // destroyed while running: the current callback goes, the replaced is the host's
   EXPECT_EQ(firstLog->destroyed.count(), 0);
   EXPECT_EQ(secondLog->destroyed.count(), 1);
   EXPECT_FALSE(secondLog->frames.waitFor(secondLog->frames.count() + 1, kQuiet));
@@ -438,8 +431,7 @@ TEST_F(DeviceFaults, MalformedCapsLeaveTheWorkingFormatsListedAndCapturing) {
   auto log = std::make_shared<FrameLog>();
   auto graph = openGraph(log, kUsbCamera, "YUY2_160x120", testcam::kMalformedCapsVariable, L"1");
   ASSERT_NE(graph, nullptr);
-  // Only the huge picture is well-formed: after working format 4, as reported; malformed and
-  // working formats alternate while both lists last.
+  // Only the huge picture is well-formed (after working format 4); bad and good ones alternate.
   expected.insert(expected.begin() + 4, "YUY2_2147483647x2147483647");
   EXPECT_EQ(capabilityNames(*graph), expected);
   const std::vector<VideoCapability>& list = graph->getVideoCapabilities()->getCapabilityList();
@@ -456,8 +448,7 @@ TEST_F(DeviceFaults, MalformedCapsLeaveTheWorkingFormatsListedAndCapturing) {
   capture(*graph, *log);
   EXPECT_EQ(std::get<2>(connectedFormat(*graph)), 120);
   for (long size : log->seen().sizes) EXPECT_EQ(size, 160 * 120 * 2);
-  // The huge picture: the device refuses it (SetFormat fails) and keeps the format it had,
-  // which the graph connects and runs.
+  // The huge picture: the device refuses it and keeps the format it had, which the graph runs.
   graph->setSelectedCapID(4);
   ASSERT_EQ(graph->start(false), S_OK);
   EXPECT_EQ(std::get<0>(connectedFormat(*graph)), MEDIASUBTYPE_YUY2);
