@@ -48,11 +48,7 @@ TEST(HRException, CarriesStatusAndTextThroughCopiesAndCutsItsMessage) {
   EXPECT_EQ(target.getMessage(), message);  // self-assignment keeps it
   EXPECT_EQ(Access::hr(copy), VFW_E_CANNOT_CONNECT);
   EXPECT_STREQ(copy.getMessage(), access.getMessage());
-  const HRException& base = DurationUnsupportedException();
-  EXPECT_STREQ(base.getMessage(), "The duration of this media file cannot be determined.");
-  EXPECT_EQ(Access::hr(base), E_FAIL);
-  EXPECT_STREQ(PositionUnsupportedException().getMessage(),
-               "The position of this media file cannot be determined.");
+  EXPECT_EQ(Access::hr(PositionUnsupportedException()), E_FAIL);
   {  // The message is cut to 255 characters; a fixed one is never looked up.
     ErrorText lookup(replaceable::errorText, &fillsEverything);
     EXPECT_EQ(std::string(HRException(E_FAIL, "").getMessage()), std::string(255, 'x'));

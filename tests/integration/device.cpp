@@ -184,7 +184,6 @@ TEST_F(DeviceCapture, ListSelectByNameSetTheRateAndReceiveFramesUntilStop) {
   EXPECT_EQ(graph->getVideoCapabilities()->getCapabilityList()[1].getCapabilityID(), 2);
   ASSERT_EQ(graph->getFrameRates().size(), 2u);  // of position 0, fastest first
   EXPECT_EQ(graph->getFrameRates().begin()->second, 333333);
-  EXPECT_EQ(graph->getVideoInputs()->getNumberOfInputs(), 0u);  // no crossbar on USB
   // A "Mode" companion exists exactly where the device offers both auto and manual control.
   for (const std::string name : {"Exposure", "Focus", "Contrast", "WhiteBalance"})
     EXPECT_NE(property(*graph, name + "Mode"), nullptr) << name;
@@ -274,10 +273,6 @@ TEST_F(DeviceCapture, AnalogInputsAreListedAndRoutingChangesThePicture) {
   EXPECT_EQ(standard->getConstraints(),
             (std::map<std::string, long>{{"ntsc_m", 1}, {"pal_b", 0x10}, {"secam_b", 0x1000}}));
   EXPECT_STREQ(standard->getDefaultName(), "ntsc_m");
-  long pal = 0x10, now = 0;
-  EXPECT_EQ(standard->setValue(&pal), S_OK);
-  EXPECT_EQ(standard->getValue(&now), S_OK);
-  EXPECT_EQ(now, 0x10);
 
   // Wine's capture graph builder finds the crossbar (in no graph) upstream of the analog pin.
   CComPtr<IGraphBuilder> filters;
