@@ -46,8 +46,7 @@ namespace test {
 
 using CapAccess = TestAccess<VideoCapability>;
 using CapsAccess = TestAccess<VideoCaps>;
-using ::testing::NiceMock;
-using ::testing::Return;
+using namespace ::testing;
 
 inline VIDEO_STREAM_CONFIG_CAPS capsOf(LONG maxW, LONG maxH, LONG minW, LONG minH) {
   VIDEO_STREAM_CONFIG_CAPS caps = {};
@@ -71,8 +70,7 @@ inline CMediaType videoType(const GUID& subtype, LONG width, LONG height) {
   return type;
 }
 
-// One capture output pin with IAMStreamConfig reporting `formats`; RenderStream "connects" it
-// to a downstream pin.
+// A capture pin whose IAMStreamConfig reports `formats`; RenderStream "connects" it downstream.
 class FakeCaptureDevice {
  public:
   FakeCaptureDevice() {

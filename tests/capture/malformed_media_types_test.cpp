@@ -16,9 +16,8 @@ namespace kivo::test {
 namespace {
 
 // Places every task allocation made while registered at the end of pages of its own (8-byte
-// aligned), before a PAGE_NOACCESS page. Wine's COM allocator ignores the size PreAlloc asks
-// for, so COM's own block stays behind it. COM holds its lock from each Pre call to the
-// matching Post call.
+// aligned) before a PAGE_NOACCESS page. Wine's COM allocator ignores the size PreAlloc asks for,
+// so COM's own block stays behind it; COM holds its lock from each Pre call to its Post call.
 class GuardPageSpy : public ComFake<IMallocSpy> {
  public:
   SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return pending_ = size; }
@@ -115,8 +114,7 @@ class TypeMaker {
     return below(4) == 0 ? static_cast<LONG>(random_()) : values[below(13)];
   }
 
-  // A task-allocated type as a pin hands it out: its block is exactly cbFormat bytes, or
-  // missing while cbFormat says otherwise, or cbFormat is 0.
+  // A type as a pin hands it out: a block of exactly cbFormat bytes, none, or cbFormat 0.
   AM_MEDIA_TYPE* make() {
     auto* type = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
     std::memset(type, 0, sizeof(*type));
@@ -272,8 +270,7 @@ TEST_F(MalformedMediaTypes, CapabilitiesAndMediaInfoReadOnlyWhatTheBlockHolds) {
   }
 }
 
-// A pin reporting random types through stream caps, its current format only, or its media
-// type enumerator.
+// A pin reporting random types through stream caps, its current format only, or EnumMediaTypes.
 TEST_F(MalformedMediaTypes, CapsListOnlyFullVideoInfoHeaders) {
   TypeMaker maker(2);
   for (int round = 0; round < 300; ++round) {

@@ -21,8 +21,7 @@ namespace {
 
 using namespace colorspace;
 
-// Name, colour-space type, bands and the flags as letters: monochrome, rgb, yuv, compressed,
-// bottom-up.
+// Name, colour-space type, bands and flags: monochrome, rgb, yuv, compressed, bottom-up.
 std::string classify(const VideoSubtype& s) {
   std::string flags;
   for (auto [set, letter] : {std::pair(s.isMonochrome(), 'm'),
@@ -79,7 +78,6 @@ TEST(VideoSubtype, KnownSubtypesAndNamesForTheOthers) {
               CATEGORY_YUV_SEMIPLANAR);
     EXPECT_EQ(classify(s), expected(name, s.getColorspaceType(), 3, ""));
   }
-  EXPECT_EQ(VideoSubtype::identifyColorspaceCategory(TYPE_YUY2), CATEGORY_YUV);
 
   // Reclassified by update; a null header keeps the last header's code and bit count.
   VideoSubtype s(&rle8, MEDIASUBTYPE_YUY2, 240);

@@ -48,9 +48,7 @@ TEST_F(SampleGrabberTest, ConfigureCallbackOrderAndFirstFailure) {
   for (const auto& a : answers) {
     InSequence order;
     EXPECT_CALL(grabber, SetCallback(callback, 0)).WillOnce(Return(a[0]));
-    if (SUCCEEDED(a[0])) {
-      EXPECT_CALL(grabber, SetOneShot(FALSE)).WillOnce(Return(a[1]));
-    }
+    if (SUCCEEDED(a[0])) EXPECT_CALL(grabber, SetOneShot(FALSE)).WillOnce(Return(a[1]));
     if (SUCCEEDED(a[0]) && SUCCEEDED(a[1]))
       EXPECT_CALL(grabber, SetBufferSamples(FALSE)).WillOnce(Return(a[2]));
     const HRESULT expected = FAILED(a[0]) ? a[0] : FAILED(a[1]) ? a[1] : a[2];

@@ -36,8 +36,7 @@ TEST(CComPtr, CountsEveryReferenceItTakesAndHandsOver) {
   EXPECT_EQ(fake.refs(), 0);
 }
 
-// An out-parameter taken from an owner that still holds something would leak it: the test
-// build keeps assertions on, and both owners stop there.
+// An out-parameter taken from an owner that holds something would leak it: assertions stop it.
 TEST(OutParameterDeathTest, AnOwnerThatHoldsSomethingRefusesToBeOverwritten) {
   ::testing::FLAGS_gtest_death_test_style = "threadsafe";
   FakePersist fake;

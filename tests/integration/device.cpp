@@ -98,9 +98,8 @@ std::vector<std::string> capabilityNames(const VideoCaptureGraph& graph) {
 }
 
 BaseProperty* property(const VideoCaptureGraph& graph, const std::string& name) {
-  const std::map<std::string, BaseProperty*> container = graph.getPropertyContainer();
-  auto found = container.find(name);
-  return found == container.end() ? nullptr : found->second;
+  const std::map<std::string, BaseProperty*> all = graph.getPropertyContainer();
+  return all.count(name) ? all.at(name) : nullptr;
 }
 
 // What is connected at the grabber: subtype, width, height, frame interval (zeros if unknown).
@@ -136,8 +135,7 @@ class TestCameraTest : public ::testing::Test {
     if (!findDevice(*devices_, kUsbCamera)) GTEST_SKIP() << "the KIVO Test Camera is missing";
   }
 
-  // A graph on `device`, rendered and set to `format` when one is given. The device is bound
-  // anew, so a fault set in the environment variable `fault` applies to it alone.
+  // A graph on `device`, rendered in `format` if given; bound anew, so `fault` applies to it alone.
   std::unique_ptr<VideoCaptureGraph> openGraph(std::shared_ptr<FrameLog> log,
                                                const char* device = kUsbCamera,
                                                const char* format = "YUY2_160x120",
@@ -168,8 +166,8 @@ TEST_F(DeviceCapture, ListSelectByNameSetTheRateAndReceiveFramesUntilStop) {
   EXPECT_THAT(names, ::testing::IsSupersetOf({kUsbCamera, kAnalogCamera}));
   EXPECT_THAT(names, ::testing::Not(::testing::Contains("DALSA Imaging Video Source")));
   EXPECT_THAT(names, ::testing::Not(::testing::Contains("KIVO Test Camera (Broken)")));
-  EXPECT_TRUE(findDevice(*devices_, "KIVO Test Camera (VFW)")->isVFW());
-  EXPECT_FALSE(findDevice(*devices_, kUsbCamera)->isVFW());
+  EXPECT_TRUE(findDevice(*devices_, "KIVO Test Camera (VFW)")->isVFW() &&
+              !findDevice(*devices_, kUsbCamera)->isVFW());
 
   auto log = std::make_shared<FrameLog>();
   std::unique_ptr<VideoCaptureGraph> graph = openGraph(log, kUsbCamera, nullptr);
@@ -411,8 +409,7 @@ TEST_F(DeviceFaults, ASecondGraphOnAnExclusiveDeviceFailsToStart) {
   capture(*first, *firstLog);
 }
 
-// Malformed formats between the working ones (testcam::kMalformedCapsCount) change nothing for
-// those; CTest runs it under Wine's heap checking.
+// Malformed formats among the working ones change nothing for those (also under heap checks).
 TEST_F(DeviceFaults, MalformedCapsLeaveTheWorkingFormatsListedAndCapturing) {
   std::vector<std::string> expected;
   std::vector<int> healthyIds;

@@ -72,7 +72,6 @@ TEST(TestCamRegistration, UnregisterRemovesEveryTraceAndRegisterRestoresIt) {
     EXPECT_EQ(keyText(L"CLSID\\" + guidText(*clsid)), L"-") << name;
     EXPECT_EQ(keyText(instanceKey(*clsid)), L"-") << name;
   }
-  EXPECT_EQ(unregisterServer(), S_OK);  // nothing left to remove still succeeds
 
   ASSERT_EQ(registerServer(), S_OK);
   EXPECT_EQ(countListed(), std::size(kDevices) - 2);

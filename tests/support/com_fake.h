@@ -85,8 +85,7 @@ class ComFake : public Interfaces... {
   std::map<GUID, IUnknown*, GuidLess> others_;
 };
 
-// gmock action: hands out `object` with one added reference through the
-// out-parameter at position N and returns `status`.
+// gmock action: hands out `object`, one reference added, through out-parameter N; returns status.
 template <size_t N, class T>
 auto HandOut(T* object, HRESULT status = S_OK) {
   return [object, status](auto&&... args) -> HRESULT {

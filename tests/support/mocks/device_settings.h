@@ -68,7 +68,7 @@ class MockAMCrossbar : public ComFake<IAMCrossbar> {
 // Answers AMPROPERTY_PIN_CATEGORY of AMPROPSETID_Pin with `category`; refuses the rest.
 class FakeKsPropertySet : public ComFake<IKsPropertySet> {
  public:
-  explicit FakeKsPropertySet(const GUID& category) : category_(category) {}
+  explicit FakeKsPropertySet(const GUID& category) : category(category) {}
   HRESULT STDMETHODCALLTYPE Set(REFGUID, DWORD, void*, DWORD, void*, DWORD) override {
     return E_NOTIMPL;
   }
@@ -77,14 +77,12 @@ class FakeKsPropertySet : public ComFake<IKsPropertySet> {
     if (!IsEqualGUID(set, AMPROPSETID_Pin) || id != AMPROPERTY_PIN_CATEGORY)
       return E_PROP_ID_UNSUPPORTED;
     if (!data || size < sizeof(GUID)) return E_UNEXPECTED;
-    *static_cast<GUID*>(data) = category_;
+    *static_cast<GUID*>(data) = category;
     if (returned) *returned = sizeof(GUID);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE QuerySupported(REFGUID, DWORD, DWORD*) override { return E_NOTIMPL; }
-
- private:
-  GUID category_;
+  const GUID category;
 };
 
 class MockSampleGrabber : public ComFake<ISampleGrabber> {

@@ -55,9 +55,7 @@ class FakePropertyBag : public ComFake<IPropertyBag> {
       return value->vt = VT_I4, value->lVal = number->second, S_OK;
     auto text = texts_.find(name);
     if (text == texts_.end()) return E_INVALIDARG;
-    value->vt = VT_BSTR;
-    value->bstrVal = SysAllocStringLen(text->second.data(), UINT(text->second.size()));
-    return S_OK;
+    return value->vt = VT_BSTR, value->bstrVal = SysAllocString(text->second.c_str()), S_OK;
   }
   HRESULT STDMETHODCALLTYPE Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
 
