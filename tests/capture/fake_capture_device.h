@@ -1,7 +1,6 @@
 #pragma once
 
-// A capture device made of counted COM fakes, wired as a real one behaves in a graph, with the
-// fake graph objects a VideoCaptureGraph builds with and the format list's private operations.
+// A capture device of counted fakes, wired as a real one behaves in a graph, and its graph objects.
 
 #include <kivo/mediatype.h>
 #include <kivo/video_capability.h>
@@ -47,36 +46,31 @@ namespace test {
 
 using CapAccess = TestAccess<VideoCapability>;
 using CapsAccess = TestAccess<VideoCaps>;
-using ::testing::NiceMock;
-using ::testing::Return;
+using namespace ::testing;
 
 inline VIDEO_STREAM_CONFIG_CAPS capsOf(LONG maxW, LONG maxH, LONG minW, LONG minH) {
   VIDEO_STREAM_CONFIG_CAPS caps = {};
-  caps.guid = FORMAT_VideoInfo, caps.MaxOutputSize = {maxW, maxH};
+  caps.guid = FORMAT_VideoInfo, caps.MaxOutputSize = {maxW, maxH},
   caps.MinOutputSize = {minW, minH};
   return caps;
 }
 
-// A video type with a VIDEOINFOHEADER or VIDEOINFOHEADER2 block (both start with the same
-// fields up to the frame interval).
-inline CMediaType videoType(const GUID& subtype, LONG width, LONG height,
-                            const GUID& format = FORMAT_VideoInfo) {
+// A video type with a VIDEOINFOHEADER block.
+inline CMediaType videoType(const GUID& subtype, LONG width, LONG height) {
   CMediaType type(&MEDIATYPE_Video);
   type.SetSubtype(&subtype);
-  type.SetFormatType(&format);
-  const bool vih2 = format == FORMAT_VideoInfo2;
-  BYTE* block = type.AllocFormatBuffer(vih2 ? sizeof(VIDEOINFOHEADER2) : sizeof(VIDEOINFOHEADER));
-  reinterpret_cast<VIDEOINFOHEADER*>(block)->AvgTimePerFrame = 333333;
-  BITMAPINFOHEADER& bitmap = vih2 ? reinterpret_cast<VIDEOINFOHEADER2*>(block)->bmiHeader
-                                  : reinterpret_cast<VIDEOINFOHEADER*>(block)->bmiHeader;
+  type.SetFormatType(&FORMAT_VideoInfo);
+  auto& header =
+      *reinterpret_cast<VIDEOINFOHEADER*>(type.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
+  header.AvgTimePerFrame = 333333;
   const DWORD compression = isFourccSubtype(subtype) ? subtype.Data1 : BI_RGB;
-  bitmap = {sizeof(BITMAPINFOHEADER), width, height, 1, 16, compression, 1234, 0, 0, 0, 0};
+  header.bmiHeader = {
+      sizeof(BITMAPINFOHEADER), width, height, 1, 16, compression, 1234, 0, 0, 0, 0};
   type.SetSampleSize(1234);
   return type;
 }
 
-// One capture output pin with IAMStreamConfig reporting `formats`; RenderStream "connects" it
-// to a downstream pin.
+// A capture pin whose IAMStreamConfig reports `formats`; RenderStream "connects" it downstream.
 class FakeCaptureDevice {
  public:
   FakeCaptureDevice() {

@@ -1,5 +1,4 @@
-// The format list of a capture pin: what is read from the stream configuration, what is
-// skipped, and that every media type handed out is freed.
+// A capture pin's format list: what is read, what is skipped; every media type handed out is freed.
 
 #include "fake_capture_device.h"
 
@@ -7,8 +6,6 @@
 
 namespace kivo::test {
 namespace {
-
-using ::testing::_;
 
 const BITMAPINFOHEADER& bitmapOf(const VideoCapability& capability) {
   return reinterpret_cast<const VIDEOINFOHEADER*>(CapAccess::mediaType(capability)->pbFormat)
@@ -49,8 +46,7 @@ TEST(VideoCapability, SizesComeFromTheCapsOrTheHeaderWithAZeroMaximumAndTopDownR
   EXPECT_TRUE(CapAccess::make(&bottomUp, 0, &caps).getSubtype().isBottomUp());
 }
 
-// Failing indexes and an odd caps structure size are skipped; no list means the current format;
-// every type handed out (here holding a counted pUnk) is freed.
+// Failing indexes and odd caps sizes are skipped, no list is the current format; all types freed.
 TEST(VideoCaps, ListsStreamCapsSkippingFailuresAndFallsBackToTheCurrentFormat) {
   ComFake<IUnknown> unknown;  // declared first: at its end, every type handed out must be freed
   FakeCaptureDevice device, odd, empty;  // `empty` reports a count of 0

@@ -1,5 +1,4 @@
-// The crossbars in front of a capture device's analog video input, found, named and routed
-// through counted fakes.
+// The crossbars before a capture device's analog video input, found, named and routed; fakes.
 
 #include <kivo/filter.h>
 #include <kivo/video_inputs.h>
@@ -16,10 +15,7 @@
 namespace kivo::test {
 namespace {
 
-using ::testing::_;
-using ::testing::InSequence;
-using ::testing::NiceMock;
-using ::testing::Return;
+using namespace ::testing;
 using Inputs = std::map<std::string, long>;
 using Pin = NiceMock<MockPin>;
 
@@ -93,13 +89,14 @@ enum : long { kSVideo = PhysConn_Video_SVideo, kDecoder = PhysConn_Video_VideoDe
 
 TEST(VideoInputs, OneCrossbarNamesRoutesAndRefusesItsVideoConnectors) {
   FakeDevice device;
-  Specs in = {{kTuner}, {kComposite, 5}, {kSVideo}, {kComposite}, {99}, {PhysConn_Audio_Tuner}};
-  in.push_back({PhysConn_Audio_Line});
-  FakeCrossbar crossbar(in, Specs{{kDecoder, 6}});
+  const long audio = PhysConn_Audio_Tuner, line = PhysConn_Audio_Line;
+  FakeCrossbar crossbar(
+      Specs{{kTuner}, {kComposite, 5}, {kSVideo}, {kComposite}, {99}, {audio}, {line}},
+      Specs{{kDecoder, 6}});
   connect(crossbar.output(0), *device.analogIn);
   // Audio inputs are never asked whether they can be routed; a refused one gives no path.
-  EXPECT_CALL(crossbar.crossbar, CanRoute(0, ::testing::Ge(5))).Times(0);
-  EXPECT_CALL(crossbar.crossbar, CanRoute(0, ::testing::Lt(5))).Times(4);  // 0, 1, 3, 4
+  EXPECT_CALL(crossbar.crossbar, CanRoute(0, Ge(5))).Times(0);
+  EXPECT_CALL(crossbar.crossbar, CanRoute(0, Lt(5))).Times(4);  // 0, 1, 3, 4
   EXPECT_CALL(crossbar.crossbar, CanRoute(0, 2)).WillOnce(Return(S_FALSE));
   Filter filter("device", device.filter.self(), nullptr, nullptr);
   VideoInputs inputs(&filter);

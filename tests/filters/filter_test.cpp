@@ -1,6 +1,5 @@
-// The device list and the filters in it where the system's answers are ones Wine does not
-// give: entries without a name, storage or object, a failing enumerator, copies that bind
-// again, and a DV decoder that exists.
+// The device list and its filters where the system answers as Wine does not: entries without a
+// name, storage or object, a failing enumerator, copies that bind again, a DV decoder that exists.
 
 #include <kivo/dv_decoder.h>
 #include <kivo/filter_creation_exception.h>
@@ -47,11 +46,16 @@ struct Device {
   size_t next = 0;
 };
 
+// The system's device enumerator and DV decoder: each answers its object, or fails with status.
 ICreateDevEnum* currentEnumerator = nullptr;
 HRESULT enumeratorStatus = S_OK;
+IBaseFilter* dvCodec = nullptr;
+HRESULT dvCodecStatus = S_OK;
 
-HRESULT fakeDeviceEnumerator(REFCLSID clsid, REFIID iid, void** out) {
+HRESULT fakeSystemObject(REFCLSID clsid, REFIID iid, void** out) {
   *out = nullptr;
+  if (clsid == CLSID_DVVideoCodec)
+    return FAILED(dvCodecStatus) ? dvCodecStatus : dvCodec->QueryInterface(iid, out);
   if (clsid != CLSID_SystemDeviceEnum)
     return CoCreateInstance(clsid, nullptr, CLSCTX_ALL, iid, out);
   if (FAILED(enumeratorStatus)) return enumeratorStatus;
@@ -60,7 +64,7 @@ HRESULT fakeDeviceEnumerator(REFCLSID clsid, REFIID iid, void** out) {
 
 class FilterTest : public Test {
  protected:
-  FilterTest() { currentEnumerator = &devEnum_, enumeratorStatus = S_OK; }
+  FilterTest() { currentEnumerator = &devEnum_, enumeratorStatus = dvCodecStatus = S_OK; }
 
   // The video input category lists these devices, in this order, in a new enumerator each time.
   void present(std::vector<Device*> devices) {
@@ -80,7 +84,7 @@ class FilterTest : public Test {
   ComScope com_;
   std::deque<ListEnumMoniker> monikers_;
   NiceMock<MockCreateDevEnum> devEnum_;
-  ScopedValue<replaceable::ObjectFactory> hook_{replaceable::createObject, &fakeDeviceEnumerator};
+  ScopedValue<replaceable::ObjectFactory> hook_{replaceable::createObject, &fakeSystemObject};
 };
 
 TEST_F(FilterTest, ListsUsableDevicesInOrderAndReleasesTheOldEntriesAtReset) {
@@ -96,8 +100,7 @@ TEST_F(FilterTest, ListsUsableDevicesInOrderAndReleasesTheOldEntriesAtReset) {
   ASSERT_FALSE(devices.empty());
   EXPECT_EQ(devices[0]->getInterface().p, first.filter.self());
   EXPECT_NE(dynamic_cast<const VideoCaptureFilter*>(devices[0]), nullptr);
-  ASSERT_EQ(first.contexts.size(), 1u);
-  EXPECT_NE(first.contexts[0], nullptr);
+  EXPECT_TRUE(first.contexts.size() == 1 && first.contexts[0]);  // bound once, with a context
   EXPECT_EQ(unnamed.contexts.size() + numbered.contexts.size() + dalsa.contexts.size(), 0u);
   // Each entry keeps its moniker for a fresh bind when copied.
   EXPECT_EQ(first.moniker.refs(), 1);
@@ -168,58 +171,28 @@ TEST_F(FilterTest, UniqueStringIsTheDevicePathInUtf8AndEmptyWithoutStorage) {
   EXPECT_STREQ(Filter(nullptr, nullptr, nullptr, nullptr).getName(), "");
 }
 
-class FakeDVDec : public IIPDVDec {
+class FakeDVDec : public ComFake<IIPDVDec> {
  public:
-  ~FakeDVDec() { EXPECT_EQ(refs, 0); }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
-    return *out = nullptr, E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
   HRESULT STDMETHODCALLTYPE get_IPDisplay(int*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_IPDisplay(int) override { return E_NOTIMPL; }
-  long refs = 0;
 };
 
-// Registered for CLSID_DVVideoCodec while it lives: hands out `filter`, or fails with `status`.
-class FakeDVCodecClass : public ComFake<IClassFactory> {
- public:
-  explicit FakeDVCodecClass(IBaseFilter* filter) : filter_(filter) {
-    EXPECT_EQ(CoRegisterClassObject(CLSID_DVVideoCodec, self(), CLSCTX_INPROC_SERVER,
-                                    REGCLS_MULTIPLEUSE, &cookie_),
-              S_OK);
-  }
-  ~FakeDVCodecClass() override { CoRevokeClassObject(cookie_); }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-    *out = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    return FAILED(status) ? status : filter_->QueryInterface(iid, out);
-  }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-  HRESULT status = S_OK;
-
- private:
-  IBaseFilter* filter_;
-  DWORD cookie_ = 0;
-};
-
-// Wine has no DV decoder: here one exists. A filter without IIPDVDec, or a failed creation,
-// is refused with the status.
+// Wine has no DV decoder: here one exists; without IIPDVDec, or not created, it is refused.
 TEST_F(FilterTest, DVDecoderHoldsTheDecoderInterfaceOrRefusesWithTheStatus) {
   FakeDVDec decoder;
   NiceMock<MockBaseFilter> filter;
   filter.answer(IID_IIPDVDec, &decoder);
-  FakeDVCodecClass codec(&filter);
+  dvCodec = filter.self();
   {
     DVDecoder dv;
     EXPECT_EQ(dv.getInterface(), static_cast<IBaseFilter*>(&filter));
     EXPECT_EQ(dv.getDecoder(), static_cast<IIPDVDec*>(&decoder));
-    EXPECT_EQ(decoder.refs, 1);
+    EXPECT_EQ(decoder.refs(), 1);
   }
-  EXPECT_EQ(decoder.refs, 0);
+  EXPECT_EQ(decoder.refs(), 0);
   filter.refuse(IID_IIPDVDec, E_NOINTERFACE);
   for (HRESULT status : {S_OK, E_OUTOFMEMORY}) {
-    codec.status = status;
+    dvCodecStatus = status;
     try {
       DVDecoder dv;
       ADD_FAILURE() << "accepted";

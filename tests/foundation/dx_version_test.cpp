@@ -1,31 +1,62 @@
-// The DirectX version from the system's files and from DxDiag, on machines Wine does not
-// imitate: other file versions, and a DxDiag provider that fails at each step.
+// The DirectX version from other file versions than Wine's, and a DxDiag failing at each step.
 
 #include <kivo/util.h>
 
+#include "foundation/dx_diag.h"
 #include "foundation/replaceable.h"
-#include "support/mocks/system_objects.h"
+#include "support/com_fake.h"
 #include "support/scoped_value.h"
 
 #include <cstring>
+#include <cwchar>
 #include <map>
 #include <string>
 #include <vector>
 
-namespace kivo {
+namespace kivo::test {
 namespace {
-
-using namespace ::testing;
-using test::HandOut;
 
 const char kSystemDirectory[] = "C:\\windows\\system32";
 
-struct Machine {
-  std::map<std::string, std::vector<WORD>> versions;
-  std::vector<std::string> pathsRead;
-  IDxDiagProvider* provider = nullptr;
-  HRESULT providerStatus = REGDB_E_CLASSNOTREG;
-} machine;
+// DxDiag's provider and containers in one fake: each step answers its status; then the values.
+class FakeDxDiag : public ComFake<IDxDiagProvider, IDxDiagContainer> {
+ public:
+  explicit FakeDxDiag(ULONG major = 9, ULONG minor = 0, const wchar_t* letter = L"c")
+      : numbers{{L"dwDirectXVersionMajor", major}, {L"dwDirectXVersionMinor", minor}},
+        letter(letter) {}
+  HRESULT STDMETHODCALLTYPE Initialize(DXDIAG_INIT_PARAMS* params) override {
+    return seen = *params, initialize;
+  }
+  HRESULT STDMETHODCALLTYPE GetRootContainer(IDxDiagContainer** out) override {
+    return FAILED(root) ? root : HandOut<0>(static_cast<IDxDiagContainer*>(this))(out);
+  }
+  HRESULT STDMETHODCALLTYPE GetChildContainer(LPCWSTR name, IDxDiagContainer** out) override {
+    if (FAILED(child) || std::wcscmp(name, L"DxDiag_SystemInfo") != 0) return E_INVALIDARG;
+    return HandOut<0>(static_cast<IDxDiagContainer*>(this))(out);
+  }
+  HRESULT STDMETHODCALLTYPE GetProp(LPCWSTR name, VARIANT* out) override {
+    if (auto n = numbers.find(name); n != numbers.end())
+      return out->vt = VT_UI4, out->ulVal = n->second, S_OK;
+    if (std::wcscmp(name, L"szDirectXVersionLetter") != 0) return E_INVALIDARG;
+    return out->vt = VT_BSTR, out->bstrVal = letter ? SysAllocString(letter) : nullptr, S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetNumberOfChildContainers(DWORD*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumChildContainerNames(DWORD, LPWSTR, DWORD) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetNumberOfProps(DWORD*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumPropNames(DWORD, LPWSTR, DWORD) override { return E_NOTIMPL; }
+
+  std::map<std::wstring, ULONG> numbers;
+  const wchar_t* letter;
+  HRESULT initialize = S_OK, root = S_OK, child = S_OK;
+  DXDIAG_INIT_PARAMS seen = {};
+};
+
+// The machine's files (name: a, b, c, d) and DxDiag provider (none when null).
+std::map<std::string, std::vector<WORD>> files;
+std::vector<std::string> pathsRead;
+FakeDxDiag* dxDiag = nullptr;
 
 UINT WINAPI fakeSystemDirectory(LPSTR buffer, UINT capacity) {
   lstrcpynA(buffer, kSystemDirectory, static_cast<int>(capacity));
@@ -33,70 +64,33 @@ UINT WINAPI fakeSystemDirectory(LPSTR buffer, UINT capacity) {
 }
 
 bool fakeFileVersion(const char* path, DWORD* most, DWORD* least) {
-  machine.pathsRead.push_back(path);
-  auto found = machine.versions.find(std::string(path).substr(sizeof(kSystemDirectory)));
-  if (found == machine.versions.end()) return false;
+  pathsRead.push_back(path);
+  auto found = files.find(std::string(path).substr(sizeof(kSystemDirectory)));
+  if (found == files.end()) return false;
   const std::vector<WORD>& v = found->second;
-  *most = MAKELONG(v[1], v[0]);
-  *least = MAKELONG(v[3], v[2]);
-  return true;
+  return *most = MAKELONG(v[1], v[0]), *least = MAKELONG(v[3], v[2]), true;
 }
 
 HRESULT fakeProvider(IDxDiagProvider** provider) {
-  *provider = FAILED(machine.providerStatus) ? nullptr : machine.provider;
-  if (*provider) (*provider)->AddRef();
-  return machine.providerStatus;
+  *provider = nullptr;
+  return dxDiag ? HandOut<0>(dxDiag->self())(provider) : REGDB_E_CLASSNOTREG;
 }
 
-auto setUI4(ULONG value) {
-  return [value](LPCWSTR, VARIANT* out) {
-    out->vt = VT_UI4;
-    out->ulVal = value;
-    return S_OK;
-  };
+// The version text and the packed version, as "text/packed".
+std::string probe(bool useDxDiag, FakeDxDiag* provider = nullptr) {
+  ScopedValue<FakeDxDiag*> machineProvider(dxDiag, provider);
+  char text[16];
+  DWORD packed = 0xdeadbeef;
+  EXPECT_EQ(util::GetDXVersion(&packed, text, sizeof(text), useDxDiag), S_OK);
+  char both[32];
+  std::snprintf(both, sizeof(both), "%s/%08lx", text, static_cast<unsigned long>(packed));
+  return both;
 }
 
-class DXVersion : public Test {
- protected:
-  DXVersion() {
-    machine = Machine{};
-    machine.provider = &provider_;
-    ON_CALL(provider_, Initialize).WillByDefault(Return(S_OK));
-    ON_CALL(provider_, GetRootContainer).WillByDefault(HandOut<0>(&root_));
-    ON_CALL(root_, GetChildContainer(StrEq(L"DxDiag_SystemInfo"), _))
-        .WillByDefault(HandOut<1>(&systemInfo_));
-    ON_CALL(systemInfo_, GetProp).WillByDefault(Return(E_INVALIDARG));
-  }
-
-  void report(ULONG major, ULONG minor, const wchar_t* letter) {
-    machine.providerStatus = S_OK;
-    ON_CALL(systemInfo_, GetProp(StrEq(L"dwDirectXVersionMajor"), _)).WillByDefault(setUI4(major));
-    ON_CALL(systemInfo_, GetProp(StrEq(L"dwDirectXVersionMinor"), _)).WillByDefault(setUI4(minor));
-    ON_CALL(systemInfo_, GetProp(StrEq(L"szDirectXVersionLetter"), _))
-        .WillByDefault([letter](LPCWSTR, VARIANT* out) {
-          out->vt = VT_BSTR;
-          out->bstrVal = letter ? SysAllocString(letter) : nullptr;
-          return S_OK;
-        });
-  }
-
-  std::string probe(bool dxDiag = false) {
-    char text[16];
-    DWORD packed = 0xdeadbeef;
-    EXPECT_EQ(util::GetDXVersion(&packed, text, sizeof(text), dxDiag), S_OK);
-    char both[32];
-    std::snprintf(both, sizeof(both), "%s/%08lx", text, static_cast<unsigned long>(packed));
-    return both;
-  }
-
-  test::ScopedValue<replaceable::DxVersionSources> sources_{
+TEST(DXVersion, FileTableThresholdsThenDxDiagWhenRequestedFallingBackToTheFiles) {
+  ScopedValue<replaceable::DxVersionSources> sources(
       replaceable::dxVersionSources,
-      replaceable::DxVersionSources{&fakeSystemDirectory, &fakeFileVersion, &fakeProvider}};
-  NiceMock<test::MockDxDiagContainer> systemInfo_, root_;
-  NiceMock<test::MockDxDiagProvider> provider_;
-};
-
-TEST_F(DXVersion, FileTableThresholdsThenDxDiagWhenRequestedFallingBackToTheFiles) {
+      replaceable::DxVersionSources{&fakeSystemDirectory, &fakeFileVersion, &fakeProvider});
   const struct {
     std::map<std::string, std::vector<WORD>> files;
     const char* result;
@@ -110,49 +104,29 @@ TEST_F(DXVersion, FileTableThresholdsThenDxDiagWhenRequestedFallingBackToTheFile
       {{{"ddraw.dll", {6, 0, 6000, 16386}}, {"d3d8.dll", {6, 0, 6000, 16386}}}, "7.0/00070000"},
   };
   for (const auto& c : cases) {
-    machine.versions = c.files;
-    EXPECT_EQ(probe(), c.result);
+    files = c.files;
+    EXPECT_EQ(probe(false), c.result);
   }
-  EXPECT_EQ(machine.pathsRead.front(), std::string(kSystemDirectory) + "\\ddraw.dll");
+  EXPECT_EQ(pathsRead.front(), std::string(kSystemDirectory) + "\\ddraw.dll");
   // DxDiag is asked for the DirectX 9 header only when requested.
-  machine.versions.clear();
-  report(9, 0, L"c");
-  EXPECT_EQ(probe(false), "0.0/00000000");
-  DXDIAG_INIT_PARAMS seen = {};
-  EXPECT_CALL(provider_, Initialize)
-      .WillOnce([&](DXDIAG_INIT_PARAMS* params) { return seen = *params, S_OK; })
-      .WillRepeatedly(Return(S_OK));
-  EXPECT_EQ(probe(true), "9.0c/00090003");
-  EXPECT_EQ(seen.dwSize, sizeof(DXDIAG_INIT_PARAMS));
-  EXPECT_EQ(seen.dwDxDiagHeaderVersion, 111u);
-  EXPECT_FALSE(seen.bAllowWHQLChecks);
-  report(9, 0, L"?");  // outside a-z: zero in the packed form
-  EXPECT_EQ(probe(true), "9.0?/00090000");
-  // Every failing step falls back to the files.
-  machine.versions["ddraw.dll"] = {4, 7, 0, 700};
-  report(9, 0, nullptr);  // a null letter text is not read
-  EXPECT_EQ(probe(true), "7.0/00070000");
-  report(9, 0, L"c");
-  ON_CALL(systemInfo_, GetProp(StrEq(L"szDirectXVersionLetter"), _)).WillByDefault(setUI4(2));
-  EXPECT_EQ(probe(true), "7.0/00070000");
-  report(9, 0, L"c");
-  EXPECT_CALL(provider_, Initialize).WillOnce(Return(E_FAIL)).WillRepeatedly(Return(S_OK));
-  EXPECT_EQ(probe(true), "7.0/00070000");
-  EXPECT_CALL(provider_, GetRootContainer)
-      .WillOnce(Return(E_FAIL))
-      .WillRepeatedly(HandOut<0>(&root_));
-  EXPECT_EQ(probe(true), "7.0/00070000");
-  EXPECT_CALL(root_, GetChildContainer)
-      .WillOnce(Return(E_INVALIDARG))
-      .WillRepeatedly(HandOut<1>(&systemInfo_));
-  EXPECT_EQ(probe(true), "7.0/00070000");
-  machine.providerStatus = REGDB_E_CLASSNOTREG;
-  EXPECT_EQ(probe(true), "7.0/00070000");
-  // With no file either, what the provider did read is not kept.
-  machine.versions.clear();
-  report(12, 3, nullptr);
-  EXPECT_EQ(probe(true), "0.0/00000000");
+  files.clear();
+  FakeDxDiag reporting;
+  EXPECT_EQ(probe(false, &reporting), "0.0/00000000");
+  EXPECT_EQ(probe(true, &reporting), "9.0c/00090003");
+  EXPECT_EQ(reporting.seen.dwSize, sizeof(DXDIAG_INIT_PARAMS));
+  EXPECT_EQ(reporting.seen.dwDxDiagHeaderVersion, 111u);
+  EXPECT_FALSE(reporting.seen.bAllowWHQLChecks);
+  // Every failing step falls back to the files: a null letter text is not read, nor a number.
+  files["ddraw.dll"] = {4, 7, 0, 700};
+  for (int step = 0; step < 6; ++step) {
+    FakeDxDiag failing(9, 0, step == 0 ? nullptr : L"c");
+    if (step == 1) failing.numbers[L"szDirectXVersionLetter"] = 2;
+    if (step == 2) failing.initialize = E_FAIL;
+    if (step == 3) failing.root = E_FAIL;
+    if (step == 4) failing.child = E_FAIL;
+    EXPECT_EQ(probe(true, step == 5 ? nullptr : &failing), "7.0/00070000") << "step " << step;
+  }
 }
 
 }  // namespace
-}  // namespace kivo
+}  // namespace kivo::test

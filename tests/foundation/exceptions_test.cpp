@@ -1,5 +1,4 @@
-// What the exceptions carry through copies, and their messages where the platform's error text
-// is too long or missing (Wine's own text is checked by the integration tests).
+// The exceptions through copies, and their messages when the platform's text is too long or none.
 
 #include <kivo/duration_unsupported_exception.h>
 #include <kivo/filter_creation_exception.h>
@@ -40,27 +39,19 @@ TEST(HRException, CarriesStatusAndTextThroughCopiesAndCutsItsMessage) {
   auto source = std::make_unique<FilterCreationException>(REGDB_E_CLASSNOTREG);
   const std::string message = source->getMessage();
   target = *source;
-  const VIDeviceAccessException access(VFW_E_CANNOT_CONNECT);
-  const VIDeviceAccessException copy(access);
+  const VIDeviceAccessException access(VFW_E_CANNOT_CONNECT), copy(access);
   source.reset();
   EXPECT_EQ(Access::hr(target), REGDB_E_CLASSNOTREG);
   EXPECT_EQ(target.getMessage(), message);
-  FilterCreationException& alias = target;
-  target = alias;
-  EXPECT_EQ(target.getMessage(), message);  // self-assignment keeps it
   EXPECT_EQ(Access::hr(copy), VFW_E_CANNOT_CONNECT);
   EXPECT_STREQ(copy.getMessage(), access.getMessage());
-  const HRException& base = DurationUnsupportedException();
-  EXPECT_STREQ(base.getMessage(), "The duration of this media file cannot be determined.");
-  EXPECT_EQ(Access::hr(base), E_FAIL);
-  EXPECT_STREQ(PositionUnsupportedException().getMessage(),
-               "The position of this media file cannot be determined.");
+  EXPECT_EQ(Access::hr(PositionUnsupportedException()), E_FAIL);
   {  // The message is cut to 255 characters; a fixed one is never looked up.
     ErrorText lookup(replaceable::errorText, &fillsEverything);
     EXPECT_EQ(std::string(HRException(E_FAIL, "").getMessage()), std::string(255, 'x'));
     EXPECT_EQ(lastCapacity, 256u);
-    EXPECT_EQ(std::string(DurationUnsupportedException().getMessage()).find('x'),
-              std::string::npos);
+    EXPECT_STREQ(DurationUnsupportedException().getMessage(),
+                 "The duration of this media file cannot be determined.");
   }
   ErrorText lookup(replaceable::errorText, &writesNothing);  // empty without a platform text
   EXPECT_STREQ(FilterCreationException(E_FAIL).getMessage(), "");

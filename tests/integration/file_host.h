@@ -1,7 +1,6 @@
 #pragma once
 
-// What the file graph tests share: a callback recording every sample, a bounded run to the end
-// of the file, and a fixture that skips without the test media.
+// The file graph tests' recording callback, bounded run to the end, and fixture that needs media.
 
 #include <kivo/file_capture_graph.h>
 #include <kivo/media_cb.h>

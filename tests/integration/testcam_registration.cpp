@@ -1,28 +1,26 @@
-// The Test Camera's COM server: unregistering leaves no trace and registering again restores
-// every entry. Runs alone (RUN_SERIAL): while it works, the devices vanish for a moment.
+// The Test Camera unregisters without a trace and registers again. Runs alone (RUN_SERIAL).
 
 #include <kivo/filter_enums.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "support/wait.h"
 #include "testcam_ids.h"
 
 namespace {
 
-using ServerCall = HRESULT(STDAPICALLTYPE*)();
+using namespace testcam;
 
-const CLSID* const kClasses[] = {&testcam::kUsbCameraClsid,    &testcam::kAnalogCameraClsid,
-                                 &testcam::kBrokenCameraClsid, &testcam::kDalsaCameraClsid,
-                                 &testcam::kVfwCameraClsid,    &testcam::kNonAsciiCameraClsid,
-                                 &testcam::kNoPathCameraClsid};
-const wchar_t* const kNames[] = {testcam::kUsbCameraName,    testcam::kAnalogCameraName,
-                                 testcam::kBrokenCameraName, testcam::kDalsaCameraName,
-                                 testcam::kVfwCameraName,    testcam::kNonAsciiCameraName,
-                                 testcam::kNoPathCameraName};
+const std::pair<const CLSID*, const wchar_t*> kDevices[] = {
+    {&kUsbCameraClsid, kUsbCameraName},       {&kAnalogCameraClsid, kAnalogCameraName},
+    {&kBrokenCameraClsid, kBrokenCameraName}, {&kDalsaCameraClsid, kDalsaCameraName},
+    {&kVfwCameraClsid, kVfwCameraName},       {&kNonAsciiCameraClsid, kNonAsciiCameraName},
+    {&kNoPathCameraClsid, kNoPathCameraName}};
 
 std::wstring guidText(REFGUID guid) {
   wchar_t text[64] = {};
@@ -30,20 +28,15 @@ std::wstring guidText(REFGUID guid) {
   return text;
 }
 
-bool keyExists(const std::wstring& path) {
+// The text of a value under HKEY_CLASSES_ROOT; "-" when the key is missing, "" when the value is.
+std::wstring keyText(const std::wstring& path, const wchar_t* value = nullptr) {
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(key);
-  return true;
-}
-
-std::wstring keyText(const std::wstring& path, const wchar_t* value) {
+    return L"-";
   wchar_t buffer[1024] = {};
   DWORD size = sizeof(buffer) - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), value, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
-      ERROR_SUCCESS)
-    return L"";
+  RegGetValueW(key, nullptr, value, RRF_RT_REG_SZ, nullptr, buffer, &size);
+  RegCloseKey(key);
   return buffer;
 }
 
@@ -59,35 +52,35 @@ TEST(TestCamRegistration, UnregisterRemovesEveryTraceAndRegisterRestoresIt) {
   ASSERT_HRESULT_SUCCEEDED(com.status());
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring dllPath(self);
-  dllPath = dllPath.substr(0, dllPath.find_last_of(L"\\/") + 1) + L"kivo-testcam.dll";
+  const std::wstring dllPath =
+      std::filesystem::path(self).replace_filename(L"kivo-testcam.dll").wstring();
   HMODULE module = LoadLibraryW(dllPath.c_str());
   ASSERT_NE(module, nullptr);
+  using ServerCall = HRESULT(STDAPICALLTYPE*)();
   auto procedure = [&](const char* name) {
     return reinterpret_cast<ServerCall>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
   };
   const ServerCall registerServer = procedure("DllRegisterServer");
   const ServerCall unregisterServer = procedure("DllUnregisterServer");
   ASSERT_TRUE(registerServer && unregisterServer);
-  ASSERT_EQ(countListed(), std::size(kNames) - 2);
+  ASSERT_EQ(countListed(), std::size(kDevices) - 2);
 
   // With no camera left, the enumerator finds no category (S_FALSE): an empty list, no exception.
   EXPECT_EQ(unregisterServer(), S_OK);
   EXPECT_EQ(countListed(), 0u);
-  for (const CLSID* clsid : kClasses) {
-    EXPECT_FALSE(keyExists(L"CLSID\\" + guidText(*clsid))) << guidText(*clsid).c_str();
-    EXPECT_FALSE(keyExists(instanceKey(*clsid))) << guidText(*clsid).c_str();
+  for (const auto& [clsid, name] : kDevices) {
+    EXPECT_EQ(keyText(L"CLSID\\" + guidText(*clsid)), L"-") << name;
+    EXPECT_EQ(keyText(instanceKey(*clsid)), L"-") << name;
   }
-  EXPECT_EQ(unregisterServer(), S_OK);  // nothing left to remove still succeeds
 
   ASSERT_EQ(registerServer(), S_OK);
-  EXPECT_EQ(countListed(), std::size(kNames) - 2);
-  for (size_t i = 0; i < std::size(kNames); ++i) {
-    const std::wstring key = L"CLSID\\" + guidText(*kClasses[i]);
-    EXPECT_EQ(keyText(key, nullptr), kNames[i]);
+  EXPECT_EQ(countListed(), std::size(kDevices) - 2);
+  for (const auto& [clsid, name] : kDevices) {
+    const std::wstring key = L"CLSID\\" + guidText(*clsid);
+    EXPECT_EQ(keyText(key), name);
     EXPECT_EQ(keyText(key + L"\\InprocServer32", L"ThreadingModel"), L"Both");
-    EXPECT_EQ(_wcsicmp(keyText(key + L"\\InprocServer32", nullptr).c_str(), dllPath.c_str()), 0);
-    EXPECT_TRUE(keyExists(instanceKey(*kClasses[i])));
+    EXPECT_EQ(_wcsicmp(keyText(key + L"\\InprocServer32").c_str(), dllPath.c_str()), 0);
+    EXPECT_NE(keyText(instanceKey(*clsid)), L"-");
   }
   registerServer();  // later programs find the devices whatever happened above
   FreeLibrary(module);

@@ -1,5 +1,4 @@
-// Device properties over mocked device interfaces: ranges and their clamped defaults, Mode
-// companions, which calls a read or a write makes, TV standards and flip bits, refusals.
+// Device properties over mocked device interfaces: which calls a read or a write makes.
 
 #include <kivo/analog_video_decoder_property.h>
 #include <kivo/base_property.h>
@@ -34,9 +33,11 @@ auto ReportRange(long minimum, long maximum, long step, long defaultValue, long 
                SetArgPointee<4>(defaultValue), SetArgPointee<5>(caps), Return(S_OK));
 }
 
-auto ReportCurrent(long value, long flags, HRESULT status = S_OK) {
-  return DoAll(SetArgPointee<1>(value), SetArgPointee<2>(flags), Return(status));
+auto ReportCurrent(long value, long flags) {
+  return DoAll(SetArgPointee<1>(value), SetArgPointee<2>(flags), Return(S_OK));
 }
+
+long set(BaseProperty& property, long value) { return property.setValue(&value); }
 
 // One device filter answering every device interface with a mock.
 class PropertyTest : public Test {
@@ -83,16 +84,14 @@ TEST_F(PropertyTest, RangeDefaultIsClampedMaximumFirstAndFailuresLeaveItUnsuppor
     EXPECT_EQ(defaultValue, c[3]);
   }
 
-  // An on/off setting defaults to on whatever the device says.
+  // An on/off setting defaults to on whatever the device says; writes keep the flags.
   EXPECT_CALL(procAmp, GetRange(VideoProcAmp_ColorEnable, _, _, _, _, _))
       .WillOnce(ReportRange(0, 1, 1, 0, 2));
   TModeProperty<IAMVideoProcAmp> color("ColorEnable", VideoProcAmp_ColorEnable, filterRef());
   EXPECT_STREQ(color.getDefaultName(), "on");
   EXPECT_CALL(procAmp, Get(VideoProcAmp_ColorEnable, _, _)).WillOnce(ReportCurrent(0, 2));
-  EXPECT_CALL(procAmp, Set(VideoProcAmp_ColorEnable, 1, 2))
-      .WillOnce(Return(S_FALSE));  // keeps flags
-  long on = 1;
-  EXPECT_EQ(color.setValue(&on), S_FALSE);
+  EXPECT_CALL(procAmp, Set(VideoProcAmp_ColorEnable, 1, 2)).WillOnce(Return(S_FALSE));
+  EXPECT_EQ(set(color, 1), S_FALSE);
   EXPECT_CALL(camera, GetRange(CameraControl_Iris, _, _, _, _, _)).WillOnce(Return(E_FAIL));
   EXPECT_FALSE(
       TRangeProperty<IAMCameraControl>("Iris", CameraControl_Iris, filterRef()).isSupported());
@@ -139,17 +138,13 @@ TEST_F(PropertyTest, ValueWritesKeepFlagsAndModeWritesKeepValue) {
   long value = 0;
   EXPECT_EQ(focus.getValue(&value), S_OK);
   EXPECT_EQ(value, 321);
-  value = 2;
-  EXPECT_EQ(focusMode->setValue(&value), S_OK);
-  value = 700;
-  EXPECT_EQ(focus.setValue(&value), E_INVALIDARG);
-  value = 650;
-  EXPECT_EQ(focus.setValue(&value), S_OK);
+  EXPECT_EQ(set(*focusMode, 2), S_OK);
+  EXPECT_EQ(set(focus, 700), E_INVALIDARG);
+  EXPECT_EQ(set(focus, 650), S_OK);
   EXPECT_EQ(focusMode->setValue(nullptr), E_POINTER);
 }
 
-// Unnamed bits are "unknown" and PAL_G is never offered by name (the named standards are
-// checked on the Test Camera). Failures leave it unsupported.
+// Unnamed bits are "unknown", PAL_G among them (named ones: the Test Camera); failures unsupport.
 TEST_F(PropertyTest, TVStandardsWithoutANameAndFailures) {
   auto palG = formatProperty(AnalogVideo_PAL_G, AnalogVideo_PAL_G | AnalogVideo_NTSC_M);
   EXPECT_EQ(palG->getConstraints(), (Constraints{{"ntsc_m", 1}, {"unknown", 0x40}}));
@@ -170,13 +165,11 @@ TEST_F(PropertyTest, EachSettingReadsAndWritesThroughItsOwnCalls) {
   long value = 7;
   EXPECT_EQ(output->getValue(&value), S_FALSE);
   EXPECT_EQ(value, 0);
-  value = 5;  // passed on unchecked
-  EXPECT_EQ(output->setValue(&value), E_INVALIDARG);
+  EXPECT_EQ(set(*output, 5), E_INVALIDARG);  // passed on unchecked
 
   auto format = formatProperty(1, 0x11);
   EXPECT_CALL(decoder, put_TVFormat(0x1000)).WillOnce(Return(VFW_E_INVALIDMEDIATYPE));
-  value = 0x1000;  // not among the constraints: the decoder judges
-  EXPECT_EQ(format->setValue(&value), VFW_E_INVALIDMEDIATYPE);
+  EXPECT_EQ(set(*format, 0x1000), VFW_E_INVALIDMEDIATYPE);  // not a constraint: the decoder judges
 
   // HorizontalLocked is read-only: writing touches nothing.
   EXPECT_CALL(decoder, get_HorizontalLocked(_)).WillOnce(Report(0));
@@ -184,7 +177,7 @@ TEST_F(PropertyTest, EachSettingReadsAndWritesThroughItsOwnCalls) {
   EXPECT_CALL(decoder, put_TVFormat(_)).Times(0);
   auto locked = decoderProperty("HorizontalLocked");
   EXPECT_FALSE(locked->isSettable());
-  EXPECT_EQ(locked->setValue(&value), E_FAIL);
+  EXPECT_EQ(set(*locked, 0x1000), E_FAIL);
   EXPECT_EQ(locked->getValue(nullptr), E_POINTER);
 }
 
@@ -223,17 +216,13 @@ TEST_F(PropertyTest, ReadsAndWritesOneBitKeepingTheOthers) {
   value = 9;
   EXPECT_EQ(vertical->getValue(&value), E_FAIL);
   EXPECT_EQ(value, 9);  // untouched on failure
-  value = 1;
-  EXPECT_EQ(vertical->setValue(&value), S_OK);
-  value = 2;  // anything but 1 clears the bit
-  EXPECT_EQ(vertical->setValue(&value), E_INVALIDARG);
-  value = 1;
-  EXPECT_EQ(vertical->setValue(&value), S_OK);
+  EXPECT_EQ(set(*vertical, 1), S_OK);
+  EXPECT_EQ(set(*vertical, 2), E_INVALIDARG);  // anything but 1 clears the bit
+  EXPECT_EQ(set(*vertical, 1), S_OK);
   EXPECT_EQ(vertical->setValue(nullptr), E_POINTER);
 }
 
-// The smallest concrete enumerated property, opening the protected operations. The first value
-// for a name stays; the default is the first name carrying it.
+// The smallest concrete enumerated property, opening the protected operations.
 class PlainEnum : public IEnumProperty {
  public:
   using IEnumProperty::IEnumProperty;

@@ -49,19 +49,15 @@ class ComFake : public Interfaces... {
     ++queries_;
     if (!out) return E_POINTER;
     *out = nullptr;
-    auto refused = refused_.find(iid);
-    if (refused != refused_.end()) return refused->second;
-    auto other = others_.find(iid);
-    if (other != others_.end()) {
+    if (auto refused = refused_.find(iid); refused != refused_.end()) return refused->second;
+    if (auto other = others_.find(iid); other != others_.end()) {
       other->second->AddRef();
-      *out = other->second;
-      return S_OK;
+      return *out = other->second, S_OK;
     }
     void* self = findOwn(iid);
     if (!self) return E_NOINTERFACE;
     AddRef();
-    *out = self;
-    return S_OK;
+    return *out = self, S_OK;
   }
 
   // QueryInterface for iid answers status (a failure) from now on.
@@ -89,8 +85,7 @@ class ComFake : public Interfaces... {
   std::map<GUID, IUnknown*, GuidLess> others_;
 };
 
-// gmock action: hands out `object` with one added reference through the
-// out-parameter at position N and returns `status`.
+// gmock action: hands out `object`, one reference added, through out-parameter N; returns status.
 template <size_t N, class T>
 auto HandOut(T* object, HRESULT status = S_OK) {
   return [object, status](auto&&... args) -> HRESULT {

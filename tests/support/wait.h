@@ -12,18 +12,14 @@ namespace kivo::test {
 class EventCounter {
  public:
   void add(long n = 1) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      count_ += n;
-    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    count_ += n;
     changed_.notify_all();
   }
-
   long count() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return count_;
   }
-
   // True once the count reached `target`; false when `timeout` passed first.
   bool waitFor(long target, std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(mutex_);

@@ -1,7 +1,6 @@
 #pragma once
 
-// Counted mocks of a capture device's settings interfaces, its pin's property set and the sample
-// grabber.
+// Counted mocks of a capture device's settings, its pin's property set and the sample grabber.
 
 #include "support/com_fake.h"
 
@@ -27,9 +26,7 @@ class MockEnumMediaTypes : public ComFake<IEnumMediaTypes> {
 template <class Settings>
 class MockAMRange : public ComFake<Settings> {
  public:
-  MOCK_METHOD(HRESULT, GetRange,
-              (LONG id, LONG* minimum, LONG* maximum, LONG* step, LONG* defaultValue, LONG* flags),
-              COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetRange, (LONG id, LONG*, LONG*, LONG*, LONG*, LONG*), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, Set, (LONG id, LONG value, LONG flags), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, Get, (LONG id, LONG* value, LONG* flags), COM_OVERRIDE);
 };
@@ -65,14 +62,13 @@ class MockAMCrossbar : public ComFake<IAMCrossbar> {
   MOCK_METHOD(HRESULT, CanRoute, (LONG output, LONG input), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, Route, (LONG output, LONG input), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, get_IsRoutedTo, (LONG output, LONG* input), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, get_CrossbarPinInfo, (BOOL isInput, LONG index, LONG* related, LONG* type),
-              COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, get_CrossbarPinInfo, (BOOL, LONG, LONG*, LONG*), COM_OVERRIDE);
 };
 
 // Answers AMPROPERTY_PIN_CATEGORY of AMPROPSETID_Pin with `category`; refuses the rest.
 class FakeKsPropertySet : public ComFake<IKsPropertySet> {
  public:
-  explicit FakeKsPropertySet(const GUID& category) : category_(category) {}
+  explicit FakeKsPropertySet(const GUID& category) : category(category) {}
   HRESULT STDMETHODCALLTYPE Set(REFGUID, DWORD, void*, DWORD, void*, DWORD) override {
     return E_NOTIMPL;
   }
@@ -81,14 +77,12 @@ class FakeKsPropertySet : public ComFake<IKsPropertySet> {
     if (!IsEqualGUID(set, AMPROPSETID_Pin) || id != AMPROPERTY_PIN_CATEGORY)
       return E_PROP_ID_UNSUPPORTED;
     if (!data || size < sizeof(GUID)) return E_UNEXPECTED;
-    *static_cast<GUID*>(data) = category_;
+    *static_cast<GUID*>(data) = category;
     if (returned) *returned = sizeof(GUID);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE QuerySupported(REFGUID, DWORD, DWORD*) override { return E_NOTIMPL; }
-
- private:
-  GUID category_;
+  const GUID category;
 };
 
 class MockSampleGrabber : public ComFake<ISampleGrabber> {

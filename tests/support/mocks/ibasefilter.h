@@ -4,8 +4,6 @@
 
 #include "support/com_fake.h"
 
-#include <gmock/gmock.h>
-
 namespace kivo::test {
 
 class MockBaseFilter : public ComFake<IBaseFilter> {

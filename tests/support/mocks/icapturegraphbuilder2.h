@@ -2,10 +2,6 @@
 
 #include "support/com_fake.h"
 
-#include <kivo/platform.h>
-
-#include <gmock/gmock.h>
-
 namespace kivo::test {
 
 class MockCaptureGraphBuilder2 : public ComFake<ICaptureGraphBuilder2> {
@@ -13,28 +9,23 @@ class MockCaptureGraphBuilder2 : public ComFake<ICaptureGraphBuilder2> {
   MOCK_METHOD(HRESULT, SetFiltergraph, (IGraphBuilder * graph), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, GetFiltergraph, (IGraphBuilder * *graph), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, SetOutputFileName,
-              (const GUID* type, LPCOLESTR file, IBaseFilter** filter, IFileSinkFilter** sink),
-              COM_OVERRIDE);
+              (const GUID*, LPCOLESTR, IBaseFilter**, IFileSinkFilter**), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, FindInterface,
-              (const GUID* category, const GUID* type, IBaseFilter* filter, REFIID iid,
-               void** object),
+              (const GUID* category, const GUID* type, IBaseFilter* filter, REFIID, void** out),
               COM_OVERRIDE);
   MOCK_METHOD(HRESULT, RenderStream,
               (const GUID* category, const GUID* type, IUnknown* source, IBaseFilter* compressor,
                IBaseFilter* renderer),
               COM_OVERRIDE);
   MOCK_METHOD(HRESULT, ControlStream,
-              (const GUID* category, const GUID* type, IBaseFilter* filter, REFERENCE_TIME* start,
-               REFERENCE_TIME* stop, WORD startCookie, WORD stopCookie),
+              (const GUID*, const GUID*, IBaseFilter*, REFERENCE_TIME*, REFERENCE_TIME*, WORD,
+               WORD),
               COM_OVERRIDE);
   MOCK_METHOD(HRESULT, AllocCapFile, (LPCOLESTR file, DWORDLONG size), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, CopyCaptureFile,
-              (LPOLESTR oldFile, LPOLESTR newFile, int allowEscAbort,
-               IAMCopyCaptureFileProgress* callback),
+  MOCK_METHOD(HRESULT, CopyCaptureFile, (LPOLESTR, LPOLESTR, int, IAMCopyCaptureFileProgress*),
               COM_OVERRIDE);
   MOCK_METHOD(HRESULT, FindPin,
-              (IUnknown * source, PIN_DIRECTION direction, const GUID* category, const GUID* type,
-               WINBOOL unconnected, int index, IPin** pin),
+              (IUnknown*, PIN_DIRECTION, const GUID*, const GUID*, WINBOOL, int, IPin**),
               COM_OVERRIDE);
 };
 

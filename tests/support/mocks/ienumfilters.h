@@ -6,12 +6,13 @@
 
 namespace kivo::test {
 
-// An enumerator over a fixed list (of filters, monikers...), handed out one AddRef'd reference
-// at a time; S_FALSE after the last.
+// An enumerator over a fixed list (of filters, pins, monikers...), handed out one AddRef'd
+// reference at a time; S_FALSE after the last. walk() gives it a new list from the start.
 template <class Enum, class Item>
 class ListEnum : public ComFake<Enum> {
  public:
-  explicit ListEnum(std::vector<Item*> items) : items_(std::move(items)) {}
+  explicit ListEnum(std::vector<Item*> items = {}) : items_(std::move(items)) {}
+  void walk(std::vector<Item*> items) { items_ = std::move(items), next_ = 0; }
 
   HRESULT STDMETHODCALLTYPE Next(ULONG count, Item** out, ULONG* fetched) override {
     if (count != 1 || !out) return E_INVALIDARG;

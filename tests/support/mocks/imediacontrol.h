@@ -2,22 +2,15 @@
 
 #include "support/com_fake.h"
 
-#include <kivo/platform.h>
-
-#include <gmock/gmock.h>
-
 namespace kivo::test {
 
 class MockMediaControl : public ComFake<IMediaControl> {
  public:
-  MOCK_METHOD(HRESULT, GetTypeInfoCount, (UINT * count), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, GetTypeInfo, (UINT index, LCID locale, ITypeInfo** info), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, GetIDsOfNames,
-              (REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetTypeInfoCount, (UINT*), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetTypeInfo, (UINT, LCID, ITypeInfo**), COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, GetIDsOfNames, (REFIID, LPOLESTR*, UINT, LCID, DISPID*), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, Invoke,
-              (DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* parameters,
-               VARIANT* result, EXCEPINFO* exception, UINT* argumentError),
-              COM_OVERRIDE);
+              (DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, Run, (), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, Pause, (), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, Stop, (), COM_OVERRIDE);

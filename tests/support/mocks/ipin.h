@@ -4,8 +4,6 @@
 
 #include "support/com_fake.h"
 
-#include <gmock/gmock.h>
-
 #include <cwchar>
 
 namespace kivo::test {
@@ -13,8 +11,7 @@ namespace kivo::test {
 class MockPin : public ComFake<IPin> {
  public:
   MOCK_METHOD(HRESULT, Connect, (IPin * receivePin, const AM_MEDIA_TYPE* mediaType), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, ReceiveConnection, (IPin * connector, const AM_MEDIA_TYPE* mediaType),
-              COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, ReceiveConnection, (IPin*, const AM_MEDIA_TYPE*), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, Disconnect, (), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, ConnectedTo, (IPin * *pin), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, ConnectionMediaType, (AM_MEDIA_TYPE * mediaType), COM_OVERRIDE);
@@ -27,8 +24,7 @@ class MockPin : public ComFake<IPin> {
   MOCK_METHOD(HRESULT, EndOfStream, (), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, BeginFlush, (), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, EndFlush, (), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, NewSegment, (REFERENCE_TIME start, REFERENCE_TIME stop, double rate),
-              COM_OVERRIDE);
+  MOCK_METHOD(HRESULT, NewSegment, (REFERENCE_TIME, REFERENCE_TIME, double), COM_OVERRIDE);
 };
 
 // gmock action for QueryPinInfo: fills the PIN_INFO as a real pin does, with

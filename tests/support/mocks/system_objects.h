@@ -1,9 +1,7 @@
 #pragma once
 
-// Counted mocks of the system's objects: the device enumerator, monikers and their property
-// bags, the Running Object Table and the DxDiag provider.
+// Counted mocks of the device enumerator, monikers, property bags and Running Object Table.
 
-#include "foundation/dx_diag.h"
 #include "support/com_fake.h"
 #include "support/mocks/ienumfilters.h"
 
@@ -57,9 +55,7 @@ class FakePropertyBag : public ComFake<IPropertyBag> {
       return value->vt = VT_I4, value->lVal = number->second, S_OK;
     auto text = texts_.find(name);
     if (text == texts_.end()) return E_INVALIDARG;
-    value->vt = VT_BSTR;
-    value->bstrVal = SysAllocStringLen(text->second.data(), UINT(text->second.size()));
-    return S_OK;
+    return value->vt = VT_BSTR, value->bstrVal = SysAllocString(text->second.c_str()), S_OK;
   }
   HRESULT STDMETHODCALLTYPE Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
 
@@ -77,22 +73,6 @@ class MockRunningObjectTable : public ComFake<IRunningObjectTable> {
   MOCK_METHOD(HRESULT, NoteChangeTime, (DWORD, FILETIME*), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, GetTimeOfLastChange, (IMoniker*, FILETIME*), COM_OVERRIDE);
   MOCK_METHOD(HRESULT, EnumRunning, (IEnumMoniker**), COM_OVERRIDE);
-};
-
-class MockDxDiagContainer : public ComFake<IDxDiagContainer> {
- public:
-  MOCK_METHOD(HRESULT, GetNumberOfChildContainers, (DWORD*), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, EnumChildContainerNames, (DWORD, LPWSTR, DWORD), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, GetChildContainer, (LPCWSTR, IDxDiagContainer**), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, GetNumberOfProps, (DWORD*), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, EnumPropNames, (DWORD, LPWSTR, DWORD), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, GetProp, (LPCWSTR, VARIANT*), COM_OVERRIDE);
-};
-
-class MockDxDiagProvider : public ComFake<IDxDiagProvider> {
- public:
-  MOCK_METHOD(HRESULT, Initialize, (DXDIAG_INIT_PARAMS*), COM_OVERRIDE);
-  MOCK_METHOD(HRESULT, GetRootContainer, (IDxDiagContainer**), COM_OVERRIDE);
 };
 
 }  // namespace kivo::test
