@@ -1,5 +1,7 @@
 #include <kivo/util.h>
 
+#include <climits>
+#include <cmath>
 #include <vector>
 
 namespace kivo {
@@ -8,18 +10,28 @@ namespace util {
 namespace {
 // The conversions all compute in double.
 const double kSecond = static_cast<double>(kUnitsPerSecond);
+
+// Converting a double outside LONGLONG's range is undefined: a huge time (a position of 1e300
+// seconds, a frame rate of zero) saturates instead, and NaN is no time at all.
+LONGLONG saturated(double time) {
+  if (std::isnan(time)) return 0;
+  if (time >= 9223372036854775808.0) return LLONG_MAX;  // 2^63, LLONG_MAX + 1
+  if (time <= -9223372036854775808.0) return LLONG_MIN;
+  return static_cast<LONGLONG>(time);
+}
+
 }  // namespace
 
-LONGLONG secondsToReferenceTime(double seconds) { return static_cast<LONGLONG>(seconds * kSecond); }
+LONGLONG secondsToReferenceTime(double seconds) { return saturated(seconds * kSecond); }
 
 double referenceTimeToSeconds(LONGLONG time) { return static_cast<double>(time) / kSecond; }
 
 LONGLONG framesToReferenceTime(LONGLONG frames, double framesPerSecond) {
-  return static_cast<LONGLONG>(static_cast<double>(frames) / framesPerSecond * kSecond);
+  return saturated(static_cast<double>(frames) / framesPerSecond * kSecond);
 }
 
 LONGLONG referenceTimeToFrames(LONGLONG time, double framesPerSecond) {
-  return static_cast<LONGLONG>(static_cast<double>(time) / kSecond * framesPerSecond + 0.5);
+  return saturated(static_cast<double>(time) / kSecond * framesPerSecond + 0.5);
 }
 
 size_t getWideCharAllocSize(const char* text) {

@@ -63,29 +63,21 @@ std::string tagName(unsigned int tag) {
   return name;
 }
 
+// The file tests read an uncompressed AVI's size, rate and name; here the other blocks.
 TEST(DXMediaInfo, VideoSizeDepthRateAndNameFollowTheFormatBlock) {
   const DXMediaInfo vih(videoType(FORMAT_VideoInfo, MEDIASUBTYPE_YUY2, 640, -480, 333333));
-  EXPECT_TRUE(vih.containsVideo());
-  EXPECT_FALSE(vih.containsAudio());
-  EXPECT_EQ(vih.getFormatName(), "YUY2");
-  EXPECT_EQ(vih.getVideoWidth(), 640);
   EXPECT_EQ(vih.getVideoHeight(), -480);  // top-down, as stored
   EXPECT_EQ(vih.getVideoBitDepth(), 16);
   EXPECT_NEAR(vih.getAverageFrameRate(), 30.00003, 1e-5);
-  EXPECT_EQ(vih.getNumColorChannels(), 3);
   EXPECT_EQ(vih.getAudioSampleRate() + vih.getAudioBitDepth() + vih.getAudioNumChannels(), 0);
 
   const DXMediaInfo vih2(videoType(FORMAT_VideoInfo2, MEDIASUBTYPE_YUY2, 640, -480, 0));
   EXPECT_EQ(vih2.getVideoWidth(), 640);
   EXPECT_EQ(vih2.getVideoHeight(), 480);  // always the absolute height
   EXPECT_EQ(vih2.getAverageFrameRate(), 0.0);
-  EXPECT_EQ(vih2.getFormatName(), "YUY2");
-  EXPECT_EQ(DXMediaInfo(videoType(FORMAT_MPEG2Video, MEDIASUBTYPE_YUY2, 720, 576, 400000))
-                .getFormatName(),
-            "MPEG2");
-  EXPECT_EQ(DXMediaInfo(videoType(FORMAT_MPEGVideo, MEDIASUBTYPE_RGB24, 352, 288, 400000))
-                .getFormatName(),
-            "MPEG1");
+  for (const GUID* mpeg : {&FORMAT_MPEG2Video, &FORMAT_MPEGVideo})
+    EXPECT_EQ(DXMediaInfo(videoType(*mpeg, MEDIASUBTYPE_YUY2, 720, 576, 400000)).getFormatName(),
+              *mpeg == FORMAT_MPEGVideo ? "MPEG1" : "MPEG2");
 
   // Without a format block: still video and named, but no size, depth or rate.
   CMediaType bare = videoType(FORMAT_VideoInfo, MEDIASUBTYPE_RGB24, 640, 480, 333333);
@@ -104,15 +96,9 @@ TEST(DXMediaInfo, VideoSizeDepthRateAndNameFollowTheFormatBlock) {
 
 TEST(DXMediaInfo, AudioValuesAndTagNamesAndCopiesOwnTheirType) {
   const DXMediaInfo pcm(audioType(WAVE_FORMAT_PCM, true));
-  EXPECT_TRUE(pcm.containsAudio());
   EXPECT_FALSE(pcm.containsVideo());
-  EXPECT_EQ(pcm.getFormatName(), "PCM");
-  EXPECT_EQ(pcm.getAudioSampleRate(), 44100);
-  EXPECT_EQ(pcm.getAudioBitDepth(), 16);
-  EXPECT_EQ(pcm.getAudioNumChannels(), 2);
   EXPECT_EQ(pcm.getAudioBufferSize(), 4);
   EXPECT_EQ(pcm.getNumColorChannels(), 3);
-  EXPECT_EQ(pcm.getVideoWidth(), 0);
 
   const DXMediaInfo extensible(audioType(0xFFFE, false));
   EXPECT_EQ(extensible.getFormatName(), "UNKNOWN");

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
 #include <stdexcept>
 #include <string>
 
@@ -19,6 +21,10 @@ TEST(TimeConversion, TruncateOnTheWayInRoundOnTheWayOut) {
   EXPECT_EQ(framesToReferenceTime(1, 30.0), 333333);
   EXPECT_EQ(referenceTimeToFrames(5000000, 1.0), 1);  // half a frame rounds up
   EXPECT_EQ(referenceTimeToFrames(4999999, 1.0), 0);
+  // Out of range saturates, a rate of zero too; NaN is no time.
+  EXPECT_EQ(secondsToReferenceTime(1e300), LLONG_MAX);
+  EXPECT_EQ(framesToReferenceTime(-1, 0.0), LLONG_MIN);
+  EXPECT_EQ(referenceTimeToFrames(0, std::nan("")), 0);
   // NTSC rate: every frame time converts back to its own frame.
   const double ntsc = 30000.0 / 1001.0;
   for (LONGLONG frame = 0; frame < 1000; ++frame)

@@ -54,16 +54,11 @@ class FakePin : public NiceMock<MockPin> {
     ON_CALL(*this, QueryDirection).WillByDefault(ReportDirection(direction));
     ON_CALL(*this, QueryPinInfo).WillByDefault(ReportPinInfo(owner, direction));
     ON_CALL(*this, ConnectedTo).WillByDefault([this](IPin** pin) -> HRESULT {
-      *pin = peer;
-      if (!peer) return VFW_E_NOT_CONNECTED;
-      peer->AddRef();
-      return S_OK;
+      if ((*pin = peer)) peer->AddRef();
+      return peer ? S_OK : VFW_E_NOT_CONNECTED;
     });
   }
-  static void connect(FakePin& out, FakePin& in) {
-    out.peer = &in;
-    in.peer = &out;
-  }
+  static void connect(FakePin& out, FakePin& in) { out.peer = &in, in.peer = &out; }
   FakePin* peer = nullptr;
 };
 
@@ -89,15 +84,15 @@ class FakeFilter : public NiceMock<MockBaseFilter> {
   std::deque<FakePin> pins;
 };
 
-class CountedProperty : public BaseProperty {
- public:
+// Records its name in `deleted` when it goes.
+struct CountedProperty : BaseProperty {
   CountedProperty(const char* name, Calls& deleted)
-      : BaseProperty(name, nullptr), deleted_(deleted) {}
-  ~CountedProperty() override { deleted_.push_back(getName()); }
+      : BaseProperty(name, nullptr), deleted(deleted) {}
+  ~CountedProperty() override { deleted.push_back(getName()); }
   long getValue(void*) const override { return E_NOTIMPL; }
   long setValue(void*) override { return E_NOTIMPL; }
   BaseProperty* getDependentProperty() const override { return nullptr; }
-  Calls& deleted_;
+  Calls& deleted;
 };
 
 // A graph over fake graph objects; the graph manager answers IMediaControl with `control`.
