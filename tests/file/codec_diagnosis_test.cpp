@@ -1,5 +1,5 @@
 // Naming the decoder a file lacks from what the file source says about the stream (the AVI
-// header reading is driven through it_file_graph and it_file_faults with real files).
+// header reading: the file integration tests, with real files).
 
 #include <kivo/filter.h>
 

@@ -146,9 +146,7 @@ class FaultyGraph : public Graph {
 
  protected:
   HRESULT initMediaSection() override { return check(Hook::Init, Graph::initMediaSection()); }
-  HRESULT renderMediaSection() override {
-    return check(Hook::Render, Graph::renderMediaSection());
-  }
+  HRESULT renderMediaSection() override { return check(Hook::Render, Graph::renderMediaSection()); }
   HRESULT preStart(bool registerGraph) override {
     return check(Hook::PreStart, Graph::preStart(registerGraph));
   }
@@ -174,13 +172,6 @@ class FaultyGraph : public Graph {
   Hook hook_;
 };
 
-HRESULT testCameraCanUnload() {
-  using CanUnload = HRESULT(STDAPICALLTYPE*)();
-  auto canUnload = reinterpret_cast<CanUnload>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleW(L"kivo-testcam.dll"), "DllCanUnloadNow")));
-  return canUnload ? canUnload() : E_UNEXPECTED;
-}
-
 TEST(LifecycleFaults, DeviceGraphIsEmptyAfterEachFaultAndCapturesAgain) {
   ComScope com;
   for (const Fault& fault : std::vector<Fault>(kFaults, kFaults + kDeviceFaults)) {
@@ -200,8 +191,6 @@ TEST(LifecycleFaults, DeviceGraphIsEmptyAfterEachFaultAndCapturesAgain) {
         ASSERT_EQ(graph->render(false), S_OK);
       }
       graph->meet(fault, ledger);
-      CMediaType connected;
-      EXPECT_EQ(graph->getSampleGrabberMediaType(connected), E_FAIL);  // no grabber left
 
       const long beforeCount = before.samples.count();
       graph->setMediaCB(&after);

@@ -2,7 +2,9 @@
 
 #include <kivo/kivo.h>
 
-#include "file_host.h"
+#include "support/wait.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
@@ -109,25 +111,6 @@ TEST(PlatformOnWine, AGraphIsListedWhileRegistered) {
     EXPECT_EQ(countRunning(graph), 1u);
   }
   EXPECT_EQ(countRunning(graph), 0u);
-}
-
-// A file graph rendered for inspection tools is listed in the table until reset.
-TEST_F(MediaTest, AFileGraphIsRegisteredWhileRendered) {
-  ComScope com;
-  auto graphsOfThisProcess = [] {
-    wchar_t suffix[32];
-    std::swprintf(suffix, 32, L" pid %08x", unsigned(GetCurrentProcessId()));
-    size_t count = 0;
-    for (const std::wstring& name : runningObjectNames()) count += name.find(suffix) != name.npos;
-    return count;
-  };
-  const size_t graphsBefore = graphsOfThisProcess();
-  RecordingCallback callback;
-  auto graph = fileGraph(kTwentyFrames, &callback);
-  ASSERT_EQ(graph->render(true), S_OK);
-  EXPECT_EQ(graphsOfThisProcess(), graphsBefore + 1);
-  graph->reset();
-  EXPECT_EQ(graphsOfThisProcess(), graphsBefore);
 }
 
 }  // namespace

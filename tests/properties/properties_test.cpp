@@ -222,25 +222,5 @@ TEST_F(PropertyTest, ReadsAndWritesOneBitKeepingTheOthers) {
   EXPECT_EQ(vertical->setValue(nullptr), E_POINTER);
 }
 
-// The smallest concrete enumerated property, opening the protected operations.
-class PlainEnum : public IEnumProperty {
- public:
-  using IEnumProperty::IEnumProperty;
-  long getValue(void*) const override { return E_NOTIMPL; }
-  long setValue(void*) override { return E_NOTIMPL; }
-  void add(const char* name, long value) { addEnumPair(name, value); }
-  void setDefault(long value) { defaultValue = value; }
-};
-
-TEST(IEnumProperty, FirstValueStaysAndTheDefaultNameIsTheFirstCarryingIt) {
-  PlainEnum property("X", nullptr);
-  property.add("tape", 1);
-  property.add("broadcast", 1);
-  property.add("tape", 5);
-  EXPECT_EQ(property.getConstraints().at("tape"), 1);
-  property.setDefault(1);
-  EXPECT_STREQ(property.getDefaultName(), "broadcast");
-}
-
 }  // namespace
 }  // namespace kivo

@@ -46,7 +46,6 @@ class ComFake : public Interfaces... {
   }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    ++queries_;
     if (!out) return E_POINTER;
     *out = nullptr;
     if (auto refused = refused_.find(iid); refused != refused_.end()) return refused->second;
@@ -66,7 +65,6 @@ class ComFake : public Interfaces... {
   void answer(REFIID iid, IUnknown* other) { others_[iid] = other; }
 
   long refs() const { return refs_; }
-  long queries() const { return queries_; }
   First* self() { return static_cast<First*>(this); }
 
  private:
@@ -79,7 +77,6 @@ class ComFake : public Interfaces... {
   }
 
   long refs_ = 0;
-  long queries_ = 0;
   bool overReleased_ = false;
   std::map<GUID, HRESULT, GuidLess> refused_;
   std::map<GUID, IUnknown*, GuidLess> others_;

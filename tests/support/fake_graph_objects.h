@@ -24,8 +24,6 @@ namespace test {
 
 class FakeGraphObjects {
  public:
-  // Either fake may be null: creating that object then fails with
-  // REGDB_E_CLASSNOTREG, as for a class the system lacks.
   FakeGraphObjects(IGraphBuilder* graph, ICaptureGraphBuilder2* builder)
       : fakes_{graph, builder}, previous_(replaceable::createObject) {
     current = this;
@@ -35,11 +33,7 @@ class FakeGraphObjects {
   FakeGraphObjects(const FakeGraphObjects&) = delete;
   FakeGraphObjects& operator=(const FakeGraphObjects&) = delete;
 
-  // Creating that object fails with `status` from now on.
-  void failGraph(HRESULT status) { status_[0] = status; }
-  void failBuilder(HRESULT status) { status_[1] = status; }
   int graphsCreated() const { return created_[0]; }
-  int buildersCreated() const { return created_[1]; }
 
  private:
   static inline FakeGraphObjects* current = nullptr;
@@ -48,14 +42,11 @@ class FakeGraphObjects {
     if (kind < 0) return current->previous_(clsid, iid, object);
     *object = nullptr;
     ++current->created_[kind];
-    if (FAILED(current->status_[kind])) return current->status_[kind];
-    IUnknown* fake = current->fakes_[kind];
-    return fake ? fake->QueryInterface(iid, object) : REGDB_E_CLASSNOTREG;
+    return current->fakes_[kind]->QueryInterface(iid, object);
   }
 
   IUnknown* fakes_[2];
   replaceable::ObjectFactory previous_;
-  HRESULT status_[2] = {S_OK, S_OK};
   int created_[2] = {0, 0};
 };
 

@@ -26,4 +26,11 @@ bool mediaAvailable() {
          (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+long testCameraCanUnload() {
+  using CanUnload = HRESULT(STDAPICALLTYPE*)();
+  const auto canUnload = reinterpret_cast<CanUnload>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kivo-testcam.dll"), "DllCanUnloadNow")));
+  return canUnload ? canUnload() : E_UNEXPECTED;
+}
+
 }  // namespace kivo::test

@@ -11,4 +11,7 @@ std::wstring mediaPath(const std::string& name);
 // Whether the fixture's media folder exists.
 bool mediaAvailable();
 
+// DllCanUnloadNow of the loaded Test Camera: S_OK once no object of it is alive.
+long testCameraCanUnload();
+
 }  // namespace kivo::test
