@@ -96,7 +96,6 @@ TEST(DXMediaInfo, VideoSizeDepthRateAndNameFollowTheFormatBlock) {
 
 TEST(DXMediaInfo, AudioValuesAndTagNamesAndCopiesOwnTheirType) {
   const DXMediaInfo pcm(audioType(WAVE_FORMAT_PCM, true));
-  EXPECT_FALSE(pcm.containsVideo());
   EXPECT_EQ(pcm.getAudioBufferSize(), 4);
   EXPECT_EQ(pcm.getNumColorChannels(), 3);
 
