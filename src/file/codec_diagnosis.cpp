@@ -1,6 +1,6 @@
 // The file graph's diagnosis of a file it cannot connect: the name of the
 // decoder the file needs, read from what the source filter and the AVI
-// splitter say about the stream.
+// splitter say about the stream, else from the file's own headers.
 
 #include <kivo/file_capture_graph.h>
 
@@ -8,7 +8,7 @@
 #include <kivo/mediatype.h>
 #include <kivo/video_subtype.h>
 
-#include "file/avi_header.h"
+#include "file/file_header.h"
 #include "foundation/fourcc.h"
 #include "foundation/replaceable.h"
 
@@ -27,21 +27,48 @@ bool isMpeg2Stream(const GUID& subtype) {
          subtype == MEDIASUBTYPE_MPEG2_TRANSPORT_STRIDE || subtype == MEDIASUBTYPE_MPEG2_VIDEO;
 }
 
+// What the source filter says the file is; Unknown when it says nothing
+// or names another type.
+FileContainer containerReportedBy(const CComPtr<IBaseFilter>& source) {
+  CComPtr<IFileSourceFilter> fileSource;
+  if (FAILED(source.QueryInterface(&fileSource))) return FileContainer::Unknown;
+  LPOLESTR name = nullptr;
+  CMediaType type;
+  fileSource->GetCurFile(&name, &type);
+  if (!name) return FileContainer::Unknown;
+  CoTaskMemFree(name);
+  if (type.majortype != MEDIATYPE_Stream) return FileContainer::Unknown;
+  if (type.subtype == MEDIASUBTYPE_Avi) return FileContainer::Avi;
+  return isMpeg2Stream(type.subtype) ? FileContainer::Mpeg2 : FileContainer::Unknown;
+}
+
+// The name a compression goes by ("DivX", "Xvid"...); none for GUID_NULL.
+std::string nameOfVideoSubtype(const GUID& subtype) {
+  if (subtype == GUID_NULL) return FileCaptureGraph::unknownCodec;
+  return VideoSubtype(nullptr, subtype, 480).getName();
+}
+
 }  // namespace
 
 std::string FileCaptureGraph::findMissingCodecName() {
   if (!source) return unknownCodec;
-  CComPtr<IFileSourceFilter> fileSource;
-  if (FAILED(source->getInterface().QueryInterface(&fileSource))) return unknownCodec;
-  LPOLESTR name = nullptr;
-  CMediaType type;
-  fileSource->GetCurFile(&name, &type);
-  if (!name) return unknownCodec;
-  CoTaskMemFree(name);
-  if (type.majortype != MEDIATYPE_Stream) return unknownCodec;
-  if (type.subtype == MEDIASUBTYPE_Avi) return findMissingAviCodecName();
-  if (isMpeg2Stream(type.subtype)) return "MPEG-2";
-  return unknownCodec;
+  const FileContainer reported = containerReportedBy(source->getInterface());
+  if (reported == FileContainer::Mpeg2) return "MPEG-2";
+  if (reported == FileContainer::Avi) {
+    const std::string name = findMissingAviCodecName();
+    if (name != unknownCodec) return name;
+  }
+  // Platform releases differ in what their source filters and splitters
+  // tell of a file (some say nothing at all); the file's own first bytes and
+  // headers give the same answer on every release.
+  switch (readFileContainer(fileName)) {
+    case FileContainer::Avi:
+      return nameOfVideoSubtype(videoSubtypeFromFileHeader());
+    case FileContainer::Mpeg2:
+      return "MPEG-2";
+    default:
+      return unknownCodec;
+  }
 }
 
 std::string FileCaptureGraph::findMissingAviCodecName() {
@@ -58,8 +85,7 @@ std::string FileCaptureGraph::findMissingAviCodecName() {
     return unknownCodec;
   GUID subtype = findSplitterVideoSubtype(builder, splitter);
   if (subtype == GUID_NULL) subtype = videoSubtypeFromFileHeader();
-  if (subtype == GUID_NULL) return unknownCodec;
-  return VideoSubtype(nullptr, subtype, 480).getName();
+  return nameOfVideoSubtype(subtype);
 }
 
 GUID FileCaptureGraph::findSplitterVideoSubtype(ICaptureGraphBuilder2* builder,

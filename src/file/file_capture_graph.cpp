@@ -9,7 +9,7 @@
 #include <kivo/position_unsupported_exception.h>
 #include <kivo/util.h>
 
-#include "file/avi_header.h"
+#include "file/file_header.h"
 #include "file/sample_grabber_chain.h"
 
 namespace kivo {

@@ -6,6 +6,8 @@
 #include "file/file_graph_access.h"
 #include "support/mocks/ibasefilter.h"
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace kivo {
@@ -32,11 +34,11 @@ class FakeFileSource : public test::ComFake<IFileSourceFilter> {
   bool named;
 };
 
-std::string diagnose(FakeFileSource* fileSource) {
+std::string diagnose(FakeFileSource* fileSource, const std::wstring& file = L"unused") {
   ::testing::NiceMock<test::MockBaseFilter> filter;
   if (fileSource) filter.answer(IID_IFileSourceFilter, fileSource);
   Filter source("File Source Filter", &filter, CComPtr<IMoniker>(), CComPtr<IBindCtx>());
-  FileCaptureGraph graph(L"unused");
+  FileCaptureGraph graph(file);
   Access::plantSource(graph, &source);
   const std::string name = Access::findMissingCodecName(graph);
   Access::plantSource(graph, nullptr);
@@ -56,6 +58,20 @@ TEST(CodecDiagnosis, NamesMpeg2StreamsAndNothingElse) {
     EXPECT_EQ(diagnose(source), "Unknown Codec");
   FileCaptureGraph withoutSource(L"unused");
   EXPECT_EQ(Access::findMissingCodecName(withoutSource), "Unknown Codec");
+}
+
+// A source that says nothing: the file's first bytes do (AVI: the file test, on each release).
+TEST(CodecDiagnosis, NamesMpeg2FromTheFileWhenTheSourceSaysNothing) {
+  std::string transport(3 * 188, '\0');
+  for (size_t at = 0; at < transport.size(); at += 188) transport[at] = 0x47;
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "kivo-codec.bin";
+  for (const auto& [bytes, name] : {std::pair(std::string("\0\0\x01\xba\x44", 5), "MPEG-2"),
+                                    {transport, "MPEG-2"},
+                                    {std::string("\0\0\x01\xba\x21", 5), "Unknown Codec"}}) {
+    std::ofstream(file, std::ios::binary) << bytes;
+    EXPECT_EQ(diagnose(nullptr, file.wstring()), name);
+  }
+  std::filesystem::remove(file);
 }
 
 }  // namespace

@@ -150,6 +150,10 @@ TEST_F(FileGraphTest, AMissingDecoderIsNamedAndTheNameSurvivesReset) {
   graph.setVideoCallback(&video, static_cast<FileCaptureGraph::VideoFrameFormat>(7));
   EXPECT_LT(graph.render(false), 0);
   EXPECT_EQ(graph.getMissingCodecName(), "DivX");
+  FileCaptureGraph mpeg2(mediaPath("mpeg2_program.mpg"));  // Wine has no MPEG-2 decoder either
+  mpeg2.setVideoCallback(&video, FileCaptureGraph::FRAME_RGB24);
+  EXPECT_LT(mpeg2.render(false), 0);
+  EXPECT_EQ(mpeg2.getMissingCodecName(), "MPEG-2");
   EXPECT_EQ(video.count(), 0);
 }
 

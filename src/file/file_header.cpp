@@ -1,4 +1,4 @@
-#include "file/avi_header.h"
+#include "file/file_header.h"
 
 #include <cstring>
 #include <vector>
@@ -83,7 +83,32 @@ bool isAviHead(const FileHead& head) {
          isCode(head.bytes.data() + 8, "AVI ");
 }
 
+// An MPEG-2 pack header: start code 00 00 01 BA, then the '01' bits that
+// tell it from an MPEG-1 pack ('0010').
+bool isMpeg2ProgramHead(const FileHead& head) {
+  const std::vector<BYTE>& b = head.bytes;
+  return b.size() >= 5 && b[0] == 0 && b[1] == 0 && b[2] == 1 && b[3] == 0xBA &&
+         (b[4] & 0xC0) == 0x40;
+}
+
+// Transport packets are 188 bytes, each opening with the sync byte 0x47;
+// three in a row rule out a chance match.
+bool isMpeg2TransportHead(const FileHead& head) {
+  const size_t kPacket = 188;
+  if (head.bytes.size() < 2 * kPacket + 1) return false;
+  for (size_t at = 0; at <= 2 * kPacket; at += kPacket)
+    if (head.bytes[at] != 0x47) return false;
+  return true;
+}
+
 }  // namespace
+
+FileContainer readFileContainer(const std::wstring& fileName) {
+  const FileHead head = readFileHead(fileName);
+  if (isAviHead(head)) return FileContainer::Avi;
+  if (isMpeg2ProgramHead(head) || isMpeg2TransportHead(head)) return FileContainer::Mpeg2;
+  return FileContainer::Unknown;
+}
 
 DWORD readAviVideoCompression(const std::wstring& fileName) {
   const FileHead head = readFileHead(fileName);

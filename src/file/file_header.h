@@ -6,6 +6,14 @@
 
 namespace kivo {
 
+// What a media file's first bytes say it is.
+enum class FileContainer {
+  Unknown,
+  Avi,    // "RIFF" .... "AVI "
+  Mpeg2,  // an MPEG-2 program stream (pack header) or transport stream (188-byte packets)
+};
+FileContainer readFileContainer(const std::wstring& fileName);
+
 // The compression code (biCompression) of the first video stream declared
 // in an AVI file's header, read straight from the file; 0 when the file is
 // not an AVI file or declares no video stream.
