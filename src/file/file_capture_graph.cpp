@@ -9,7 +9,7 @@
 #include <kivo/position_unsupported_exception.h>
 #include <kivo/util.h>
 
-#include "file/file_header.h"
+#include "file/riff_structure.h"
 #include "file/sample_grabber_chain.h"
 
 namespace kivo {
@@ -161,6 +161,9 @@ void FileCaptureGraph::uninitMediaSection() {
 long FileCaptureGraph::initSource() {
   CComPtr<IGraphBuilder> graph = getGraphBuilder();
   if (!graph) return E_UNEXPECTED;
+  // Before the platform's parsers see the file: some wait for ever on one
+  // whose structure cannot be read.
+  if (hasBrokenRiffStructure(fileName)) return VFW_E_INVALID_FILE_FORMAT;
   CComPtr<IBaseFilter> filter;
   const HRESULT hr =
       graph->AddSourceFilter(fileName.c_str(), wideSourceFilterName.c_str(), &filter);
@@ -179,10 +182,6 @@ void FileCaptureGraph::uninitSource() {
 }
 
 long FileCaptureGraph::renderMediaSection() {
-  if (isAviCutBeforeItsData(fileName)) {
-    missingCodecName = unknownCodec;
-    return VFW_E_INVALID_FILE_FORMAT;
-  }
   HRESULT hr = E_UNEXPECTED;
   if (source && (videoChain || audioChain)) hr = connectSource(source, videoChain, audioChain);
   if (FAILED(hr)) {

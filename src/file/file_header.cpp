@@ -11,14 +11,6 @@ namespace {
 // corrupt size field from making us read a whole file.
 const DWORD kMaxHeaderBytes = 1 << 20;
 
-DWORD readDword(const BYTE* at) {
-  DWORD value;
-  std::memcpy(&value, at, sizeof(value));
-  return value;
-}
-
-bool isCode(const BYTE* at, const char* code) { return std::memcmp(at, code, 4) == 0; }
-
 // A stream's format sits three lists deep (hdrl, strl); a file nesting
 // lists deeper than this is not a header to read, and the bound keeps a
 // crafted file from exhausting the stack.
@@ -53,12 +45,15 @@ DWORD findVideoCompression(const BYTE* begin, const BYTE* end, int depth) {
   return 0;
 }
 
-// The first bytes of a file (at most kMaxHeaderBytes) and its whole size;
-// empty when the file cannot be read.
-struct FileHead {
-  std::vector<BYTE> bytes;
-  ULONGLONG size = 0;
-};
+}  // namespace
+
+DWORD readDword(const BYTE* at) {
+  DWORD value;
+  std::memcpy(&value, at, sizeof(value));
+  return value;
+}
+
+bool isCode(const BYTE* at, const char* code) { return std::memcmp(at, code, 4) == 0; }
 
 FileHead readFileHead(const std::wstring& fileName) {
   FileHead head;
@@ -77,6 +72,8 @@ FileHead readFileHead(const std::wstring& fileName) {
   CloseHandle(file);
   return head;
 }
+
+namespace {
 
 bool isAviHead(const FileHead& head) {
   return head.bytes.size() >= 12 && isCode(head.bytes.data(), "RIFF") &&
@@ -114,23 +111,6 @@ DWORD readAviVideoCompression(const std::wstring& fileName) {
   const FileHead head = readFileHead(fileName);
   if (!isAviHead(head)) return 0;
   return findVideoCompression(head.bytes.data() + 12, head.bytes.data() + head.bytes.size(), 0);
-}
-
-bool isAviCutBeforeItsData(const std::wstring& fileName) {
-  const FileHead head = readFileHead(fileName);
-  if (!isAviHead(head)) return false;
-  // Walks the top-level chunks up to the data list ("LIST" "movi"); every
-  // one of them must end inside the file.
-  ULONGLONG at = 12;
-  while (at + 12 <= head.bytes.size()) {
-    const BYTE* chunk = head.bytes.data() + at;
-    if (isCode(chunk, "LIST") && isCode(chunk + 8, "movi")) return false;
-    const ULONGLONG end = at + 8 + readDword(chunk + 4);
-    if (end > head.size) return true;
-    at = end + (end & 1);
-  }
-  // The data list lies beyond what was read: judged by the size alone.
-  return at + 12 > head.size;
 }
 
 }  // namespace kivo

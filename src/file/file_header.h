@@ -3,8 +3,22 @@
 #include <kivo/platform.h>
 
 #include <string>
+#include <vector>
 
 namespace kivo {
+
+// The first bytes of a file (a bounded number: headers, not the media) and
+// its whole size; empty when the file cannot be read.
+struct FileHead {
+  std::vector<BYTE> bytes;
+  ULONGLONG size = 0;
+};
+FileHead readFileHead(const std::wstring& fileName);
+
+// Little-endian 32-bit number at `at`, and whether the four characters at
+// `at` are `code` (a RIFF chunk id or list type).
+DWORD readDword(const BYTE* at);
+bool isCode(const BYTE* at, const char* code);
 
 // What a media file's first bytes say it is.
 enum class FileContainer {
@@ -18,12 +32,5 @@ FileContainer readFileContainer(const std::wstring& fileName);
 // in an AVI file's header, read straight from the file; 0 when the file is
 // not an AVI file or declares no video stream.
 DWORD readAviVideoCompression(const std::wstring& fileName);
-
-// True for an AVI file that ends before the start of its data: a header
-// chunk runs past the end of the file or the data list never begins. No
-// splitter can read such a file, and some parsers wait for the missing
-// bytes for ever instead of failing, so it is refused before any parser
-// sees it. False for every other file, readable or not.
-bool isAviCutBeforeItsData(const std::wstring& fileName);
 
 }  // namespace kivo

@@ -1,0 +1,186 @@
+#include "file/riff_structure.h"
+
+#include <cstring>
+
+namespace kivo {
+
+namespace {
+
+const ULONGLONG kRiffHeaderSize = 12;  // "RIFF", the size, the form type
+const ULONGLONG kChunkHeaderSize = 8;  // the id and the size
+const DWORD kMainHeaderSize = 56;      // MainAVIHeader
+// AVISTREAMHEADER up to its frame rectangle, which old writers leave out.
+const DWORD kStreamHeaderSize = 48;
+const DWORD kWaveFormatSize = sizeof(WAVEFORMAT);  // what every audio format starts with
+
+// One chunk: its id and where its body lies, as offsets into the file.
+struct Chunk {
+  const BYTE* id = nullptr;
+  ULONGLONG body = 0;
+  ULONGLONG size = 0;
+};
+
+// The chunks of one list (or of the file) in order, between two file
+// offsets, as far as the bytes read reach.
+class ChunkWalk {
+ public:
+  ChunkWalk(const FileHead& head, ULONGLONG begin, ULONGLONG end)
+      : head_(head), at_(begin), end_(end) {}
+
+  bool next(Chunk& chunk) {
+    if (at_ + kChunkHeaderSize > end_ || at_ + kChunkHeaderSize > head_.bytes.size()) return false;
+    chunk.id = &head_.bytes[at_];
+    chunk.body = at_ + kChunkHeaderSize;
+    chunk.size = readDword(chunk.id + 4);
+    at_ = chunk.body + chunk.size + (chunk.size & 1);  // bodies are padded to an even size
+    return true;
+  }
+  // Whether the walk stopped at the end of its range rather than at the end
+  // of the bytes read.
+  bool reachedEnd() const { return at_ + kChunkHeaderSize > end_; }
+  bool fits(const Chunk& chunk) const { return chunk.body + chunk.size <= end_; }
+  // The chunk's first `count` bytes, or null when they were not read.
+  const BYTE* bytes(const Chunk& chunk, ULONGLONG count) const {
+    return chunk.body + count <= head_.bytes.size() ? &head_.bytes[chunk.body] : nullptr;
+  }
+  bool isList(const Chunk& chunk, const char* type) const {
+    const BYTE* listType = chunk.size >= 4 ? bytes(chunk, 4) : nullptr;
+    return isCode(chunk.id, "LIST") && listType && isCode(listType, type);
+  }
+  ChunkWalk inside(const Chunk& list) const {
+    return ChunkWalk(head_, list.body + 4, list.body + list.size);
+  }
+
+ private:
+  const FileHead& head_;
+  ULONGLONG at_;
+  ULONGLONG end_;
+};
+
+// The first video stream of an AVI file, as its header declares it.
+struct VideoStream {
+  int index = -1;
+  bool mjpg = false;
+};
+
+bool isMjpgCode(DWORD code) {
+  return code == MAKEFOURCC('M', 'J', 'P', 'G') || code == MAKEFOURCC('m', 'j', 'p', 'g');
+}
+
+// A format with no channel, no sample rate or no block size describes no sound.
+bool isBrokenWaveFormat(const BYTE* format) {
+  WAVEFORMAT fields;
+  std::memcpy(&fields, format, sizeof(fields));
+  return fields.nChannels == 0 || fields.nSamplesPerSec == 0 || fields.nBlockAlign == 0;
+}
+
+// A stream list: its header, then the format its type needs.
+bool isBrokenStreamList(ChunkWalk walk, int index, VideoStream& video) {
+  Chunk header, format;
+  const BYTE* fields = nullptr;
+  if (!walk.next(header) || !isCode(header.id, "strh") || header.size < kStreamHeaderSize ||
+      !walk.fits(header) || !(fields = walk.bytes(header, kStreamHeaderSize)))
+    return true;
+  const bool videoType = isCode(fields, "vids"), audioType = isCode(fields, "auds");
+  if (!videoType && !audioType) return false;
+  if (!walk.next(format) || !isCode(format.id, "strf") || !walk.fits(format)) return true;
+  const BYTE* body = walk.bytes(format, videoType ? sizeof(BITMAPINFOHEADER) : kWaveFormatSize);
+  if (!body) return true;
+  if (audioType) return isBrokenWaveFormat(body);
+  if (video.index < 0) {
+    BITMAPINFOHEADER bitmap;
+    std::memcpy(&bitmap, body, sizeof(bitmap));
+    const DWORD compression = bitmap.biCompression;
+    video = {index, isMjpgCode(compression) || isMjpgCode(readDword(fields + 4))};
+  }
+  return false;
+}
+
+// The header list: the main header first, then one stream list or more;
+// every chunk inside it.
+bool isBrokenHeaderList(ChunkWalk walk, VideoStream& video) {
+  Chunk chunk;
+  if (!walk.next(chunk) || !isCode(chunk.id, "avih") || chunk.size < kMainHeaderSize ||
+      !walk.fits(chunk))
+    return true;
+  int streams = 0;
+  while (walk.next(chunk)) {
+    if (!walk.fits(chunk)) return true;
+    if (walk.isList(chunk, "strl") && isBrokenStreamList(walk.inside(chunk), streams++, video))
+      return true;
+  }
+  return streams == 0;
+}
+
+// Frame chunks are named after their stream: "00dc", "01db"...
+bool isFrameOf(const BYTE* id, int stream) {
+  return stream < 100 && id[0] == '0' + stream / 10 && id[1] == '0' + stream % 10 && id[2] == 'd' &&
+         (id[3] == 'c' || id[3] == 'b');
+}
+
+// Whether the first non-empty frame of the stream, in the data list or a
+// "rec " list inside it, is a JPEG picture (start-of-image marker FF D8).
+// Frames beyond the bytes read are not judged.
+bool firstFrameIsJpeg(ChunkWalk walk, int stream, int depth = 0) {
+  Chunk chunk;
+  while (walk.next(chunk)) {
+    if (depth == 0 && walk.isList(chunk, "rec "))
+      return firstFrameIsJpeg(walk.inside(chunk), stream, 1);
+    if (!isFrameOf(chunk.id, stream) || chunk.size == 0) continue;
+    const BYTE* start = walk.bytes(chunk, 2);
+    return !start || (start[0] == 0xFF && start[1] == 0xD8);
+  }
+  return true;
+}
+
+bool isBrokenAvi(const FileHead& head) {
+  ChunkWalk walk(head, kRiffHeaderSize, head.size);
+  VideoStream video;
+  bool headerRead = false;
+  Chunk chunk;
+  while (walk.next(chunk)) {
+    // The data list may run past the end: a file cut inside its data is read
+    // as far as it goes.
+    if (walk.isList(chunk, "movi"))
+      return !headerRead || (video.mjpg && !firstFrameIsJpeg(walk.inside(chunk), video.index));
+    if (!walk.fits(chunk)) return true;
+    if (walk.isList(chunk, "hdrl")) {
+      if (!walk.bytes(chunk, chunk.size)) return false;  // a header too big to judge
+      if (headerRead || isBrokenHeaderList(walk.inside(chunk), video)) return true;
+      headerRead = true;
+    }
+  }
+  // No data list: the file ends before its data.
+  return walk.reachedEnd();
+}
+
+bool isBrokenWave(const FileHead& head) {
+  ChunkWalk walk(head, kRiffHeaderSize, head.size);
+  bool formatRead = false;
+  Chunk chunk;
+  while (walk.next(chunk)) {
+    if (isCode(chunk.id, "data")) return !formatRead;  // may be cut short, as above
+    if (!walk.fits(chunk)) return true;
+    if (isCode(chunk.id, "fmt ")) {
+      const BYTE* format = walk.bytes(chunk, kWaveFormatSize);
+      if (chunk.size < kWaveFormatSize || (format && isBrokenWaveFormat(format))) return true;
+      formatRead = true;
+    }
+  }
+  return walk.reachedEnd();
+}
+
+}  // namespace
+
+bool hasBrokenRiffStructure(const FileHead& head) {
+  if (head.bytes.size() < kRiffHeaderSize || !isCode(head.bytes.data(), "RIFF")) return false;
+  if (isCode(head.bytes.data() + 8, "AVI ")) return isBrokenAvi(head);
+  if (isCode(head.bytes.data() + 8, "WAVE")) return isBrokenWave(head);
+  return false;
+}
+
+bool hasBrokenRiffStructure(const std::wstring& fileName) {
+  return hasBrokenRiffStructure(readFileHead(fileName));
+}
+
+}  // namespace kivo
