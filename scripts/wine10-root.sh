@@ -157,7 +157,7 @@ prepare() {
   rm -f "$marker"
   mount_base
   install_packages
-  log "ready: $(in_root wine --version)"
+  log "ready: $(in_root wine --version 2>/dev/null)"
   unmount_all
   echo "${PACKAGES[*]}" >"$marker"
 }
