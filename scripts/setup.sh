@@ -12,6 +12,9 @@ PACKAGES=(
   xvfb xauth
   ffmpeg
   python3
+  # The Wine 10 test lane runs in a Debian 13 root made with it
+  # (scripts/wine10-root.sh).
+  debootstrap
 )
 
 missing=()

@@ -1,11 +1,15 @@
 # Sourced by the scripts that run Windows programs of a build: prepares the
 # build's Wine prefix, an X display for Wine's video renderer and a
 # persistent wineserver, and stops them again. Usage:
-#   source scripts/wine-session.sh; kivo_session_start BUILD_DIR; ...; kivo_session_stop
+#   source scripts/wine-session.sh; kivo_session_start BUILD_DIR [PREFIX]; ...; kivo_session_stop
+# PREFIX defaults to BUILD_DIR/wineprefix; each Wine release (test lane) has a
+# prefix of its own, as a prefix updated by one release breaks another.
 
 kivo_session_start() {
   local build="$1"
-  export WINEPREFIX="$build/wineprefix"
+  export WINEPREFIX="${2:-$build/wineprefix}"
+  # The build's wine-run.sh, which CTest runs every program through, reads it.
+  export KIVO_WINEPREFIX="$WINEPREFIX"
   export WINEDEBUG="${WINEDEBUG:--all}"
   # No Mono or Gecko: Wine would otherwise offer to download them.
   export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
@@ -17,7 +21,9 @@ kivo_session_start() {
     wineboot -i >/dev/null 2>&1 || true
     # system.reg is written only once the wineserver has ended.
     wineserver -w
+    wine --version 2>/dev/null >"$WINEPREFIX/.kivo-wine-version"
   fi
+  kivo_session_check_release
 
   # An X display of our own, found free by Xvfb itself.
   local displayfile
@@ -48,6 +54,22 @@ kivo_session_start() {
   if [ -f "$build/bin/kivo-testcam.dll" ]; then
     wine regsvr32 /s "$build/bin/kivo-testcam.dll" >/dev/null 2>&1 ||
       echo "kivo: registering the Test Camera failed" >&2
+  fi
+}
+
+# A prefix belongs to the Wine release that made it: refuse to use it with another.
+kivo_session_check_release() {
+  local made running
+  running=$(wine --version 2>/dev/null)
+  if [ ! -f "$WINEPREFIX/.kivo-wine-version" ]; then
+    # A prefix made before releases were recorded: the one found running now.
+    echo "$running" >"$WINEPREFIX/.kivo-wine-version"
+  fi
+  made=$(cat "$WINEPREFIX/.kivo-wine-version")
+  if [ "$made" != "$running" ]; then
+    echo "kivo: $WINEPREFIX was made by $made, not by the $running running now;" \
+      "remove it or use a prefix of this release" >&2
+    return 1
   fi
 }
 
