@@ -32,6 +32,21 @@ class KIVO_API DXMediaInfo {
   int getAudioBufferSize() const;
   const std::string& getFormatName() const;
 
+  // The sample format of an audio type. A WAVE_FORMAT_EXTENSIBLE block
+  // (whose tag getFormatName calls "UNKNOWN") is named by its sub-format:
+  // "PCM", "IEEE_FLOAT", the tag name of another sub-format made from a WAVE
+  // format tag, "UNKNOWN" for any other GUID or a block too short to hold
+  // one. Any other audio type gets its tag name; a type that is not audio
+  // gets "".
+  const std::string& getAudioSubFormatName() const;
+  // The bits of each sample that carry signal: an extensible PCM or float
+  // block's wValidBitsPerSample when it gives one, otherwise the bits per
+  // sample; 0 for a type that is not audio.
+  int getAudioValidBitsPerSample() const;
+  // The speaker positions of the channels (SPEAKER_FRONT_LEFT...) that an
+  // extensible block assigns; 0 when the type assigns none.
+  unsigned int getAudioChannelMask() const;
+
  private:
   void initMediaInfo();
   void initAudioInfo();
@@ -51,6 +66,9 @@ class KIVO_API DXMediaInfo {
   int audioBitDepth;
   int audioNumChannels;
   int audioBufferSize;
+  std::string audioSubFormatName;
+  int audioValidBitsPerSample;
+  unsigned int audioChannelMask;
 };
 
 }  // namespace kivo

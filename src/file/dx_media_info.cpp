@@ -2,7 +2,10 @@
 #include <kivo/util.h>
 #include <kivo/video_subtype.h>
 
+#include "foundation/fourcc.h"
+
 #include <dvdmedia.h>
+#include <mmreg.h>
 
 #include <climits>
 #include <cstddef>
@@ -15,6 +18,24 @@ namespace {
 // The fields kivo reads of a WAVEFORMATEX end before cbSize, so a block of
 // that length (a PCMWAVEFORMAT) describes audio completely.
 constexpr ULONG kMinimumWaveFormat = offsetof(WAVEFORMATEX, cbSize);
+
+// The format block as a WAVEFORMATEXTENSIBLE when it is one whole: the
+// extensible tag, an extension of at least the 22 bytes that follow
+// WAVEFORMATEX, and a block that holds them. Null otherwise.
+const WAVEFORMATEXTENSIBLE* extensibleWaveFormat(const AM_MEDIA_TYPE& type) {
+  if (!type.pbFormat || type.cbFormat < sizeof(WAVEFORMATEXTENSIBLE)) return nullptr;
+  const auto* wave = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(type.pbFormat);
+  constexpr WORD kExtension = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
+  if (wave->Format.wFormatTag != WAVE_FORMAT_EXTENSIBLE || wave->Format.cbSize < kExtension)
+    return nullptr;
+  return wave;
+}
+
+// An extensible sub-format made from a WAVE format tag has the FOURCC form
+// with the tag as its code; KSDATAFORMAT_SUBTYPE_PCM is the one of tag 1.
+bool isWaveTagSubFormat(const GUID& subFormat) {
+  return isFourccSubtype(subFormat) && subFormat.Data1 <= 0xFFFF;
+}
 
 bool hasVideoInfoHeader(const AM_MEDIA_TYPE& type) {
   return IsEqualGUID(type.formattype, FORMAT_VideoInfo) ||
@@ -165,7 +186,9 @@ DXMediaInfo::DXMediaInfo(const CMediaType& type)
       audioSampleRate(0),
       audioBitDepth(0),
       audioNumChannels(0),
-      audioBufferSize(0) {
+      audioBufferSize(0),
+      audioValidBitsPerSample(0),
+      audioChannelMask(0) {
   initMediaInfo();
 }
 
@@ -180,7 +203,10 @@ DXMediaInfo::DXMediaInfo(const DXMediaInfo& other)
       audioSampleRate(other.audioSampleRate),
       audioBitDepth(other.audioBitDepth),
       audioNumChannels(other.audioNumChannels),
-      audioBufferSize(other.audioBufferSize) {}
+      audioBufferSize(other.audioBufferSize),
+      audioSubFormatName(other.audioSubFormatName),
+      audioValidBitsPerSample(other.audioValidBitsPerSample),
+      audioChannelMask(other.audioChannelMask) {}
 
 DXMediaInfo::~DXMediaInfo() { delete mediaType; }
 
@@ -210,6 +236,17 @@ void DXMediaInfo::initAudioInfo() {
   audioNumChannels = wave->nChannels;
   audioSampleRate = static_cast<int>(wave->nSamplesPerSec);
   audioBufferSize = static_cast<int>(mediaType->GetSampleSize());
+  audioSubFormatName = formatName;
+  audioValidBitsPerSample = audioBitDepth;
+  const WAVEFORMATEXTENSIBLE* extensible = extensibleWaveFormat(*mediaType);
+  if (!extensible) return;
+  const GUID& subFormat = extensible->SubFormat;
+  if (isWaveTagSubFormat(subFormat)) util::audioFormatTagName(subFormat.Data1, audioSubFormatName);
+  // The same 16 bits count the samples of a block in compressed formats.
+  const WORD validBits = extensible->Samples.wValidBitsPerSample;
+  const bool sampled = audioSubFormatName == "PCM" || audioSubFormatName == "IEEE_FLOAT";
+  if (sampled && validBits != 0) audioValidBitsPerSample = validBits;
+  audioChannelMask = extensible->dwChannelMask;
 }
 
 void DXMediaInfo::initVideoInfo() {
@@ -253,5 +290,8 @@ int DXMediaInfo::getAudioBitDepth() const { return audioBitDepth; }
 int DXMediaInfo::getAudioNumChannels() const { return audioNumChannels; }
 int DXMediaInfo::getAudioBufferSize() const { return audioBufferSize; }
 const std::string& DXMediaInfo::getFormatName() const { return formatName; }
+const std::string& DXMediaInfo::getAudioSubFormatName() const { return audioSubFormatName; }
+int DXMediaInfo::getAudioValidBitsPerSample() const { return audioValidBitsPerSample; }
+unsigned int DXMediaInfo::getAudioChannelMask() const { return audioChannelMask; }
 
 }  // namespace kivo

@@ -5,7 +5,9 @@
 #include <kivo/util.h>
 
 #include <dvdmedia.h>
+#include <mmreg.h>
 
+#include "foundation/fourcc.h"
 #include "support/com_fake.h"
 
 #include <gtest/gtest.h>
@@ -99,11 +101,6 @@ TEST(DXMediaInfo, AudioValuesAndTagNamesAndCopiesOwnTheirType) {
   EXPECT_EQ(pcm.getAudioBufferSize(), 4);
   EXPECT_EQ(pcm.getNumColorChannels(), 3);
 
-  const DXMediaInfo extensible(audioType(0xFFFE, false));
-  EXPECT_EQ(extensible.getFormatName(), "UNKNOWN");
-  EXPECT_EQ(extensible.getAudioSampleRate(), 44100);
-  EXPECT_EQ(extensible.getAudioBufferSize(), 0);  // variable-size samples
-
   CMediaType bare = audioType(WAVE_FORMAT_PCM, true);
   bare.ResetFormatBuffer();
   const DXMediaInfo blind(bare);
@@ -129,6 +126,40 @@ TEST(DXMediaInfo, AudioValuesAndTagNamesAndCopiesOwnTheirType) {
   EXPECT_EQ(copy->getAudioBufferSize(), 4);
   copy.reset();
   EXPECT_EQ(owner.refs(), 0);
+}
+
+// Six 24-bit channels in 32-bit containers, `size` bytes of the block handed over: a block too
+// short for its extension, or one whose cbSize leaves it out, is not read past WAVEFORMATEX.
+TEST(DXMediaInfo, ExtensibleAudioIsDescribedByItsSubFormatWhenTheBlockHoldsOne) {
+  const WORD kExtensible = WAVE_FORMAT_EXTENSIBLE, kTail = 22;
+  const ULONG kWhole = sizeof(WAVEFORMATEXTENSIBLE);
+  const struct {
+    WORD tag, cbSize;
+    ULONG size;
+    GUID subFormat;
+    const char* name;
+    int validBits, mask;
+  } cases[] = {
+      {WAVE_FORMAT_PCM, 0, sizeof(WAVEFORMATEX), GUID_NULL, "PCM", 32, 0},
+      {kExtensible, kTail, kWhole, MEDIASUBTYPE_PCM, "PCM", 24, 0x3F},
+      {kExtensible, kTail, kWhole, fourccSubtype(0x0055), "MPEGLAYER3", 32, 0x3F},
+      {kExtensible, kTail, kWhole, MEDIASUBTYPE_Avi, "UNKNOWN", 32, 0x3F},
+      {kExtensible, 0, kWhole, MEDIASUBTYPE_PCM, "UNKNOWN", 32, 0},
+      {kExtensible, kTail, kWhole - 1, MEDIASUBTYPE_PCM, "UNKNOWN", 32, 0},
+  };
+  for (const auto& c : cases) {
+    WAVEFORMATEXTENSIBLE wave = {{c.tag, 6, 48000, 48000 * 24, 24, 32, c.cbSize}, {24}, 0x3F, {}};
+    wave.SubFormat = c.subFormat;
+    CMediaType type = audioType(WAVE_FORMAT_PCM, false);
+    type.SetFormat(reinterpret_cast<const BYTE*>(&wave), c.size);
+    const DXMediaInfo info(type);
+    EXPECT_EQ(info.getFormatName(), c.tag == kExtensible ? "UNKNOWN" : "PCM") << c.name;
+    EXPECT_EQ(info.getAudioSubFormatName(), c.name);
+    EXPECT_EQ(DXMediaInfo(info).getAudioValidBitsPerSample(), c.validBits) << c.name;
+    EXPECT_EQ(static_cast<int>(info.getAudioChannelMask()), c.mask) << c.name;
+    EXPECT_EQ(info.getAudioSampleRate(), 48000);  // the WAVEFORMATEX part is read all the same
+    EXPECT_EQ(info.getAudioBufferSize(), 0);      // variable-size samples
+  }
 }
 
 }  // namespace

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/media.h"
 #include "testcam_ids.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,23 +73,6 @@ struct TempFolder {
   ~TempFolder() { std::filesystem::remove_all(path); }
 };
 
-TEST(ProbeCli, WrongCommandLinesFailWithAMessage) {
-  const struct {
-    const wchar_t* args;
-    DWORD exitCode;
-    const char* message;
-  } cases[] = {
-      {L"frobnicate", 2, "kivo-probe: unknown command \"frobnicate\""},
-      {L"capture 0 --frames 0", 2, "--frames takes a whole number above 0"},
-      {L"formats \"No Such Camera\"", 1, "No Such Camera"},
-  };
-  for (const auto& c : cases) {
-    const ProbeRun run = runProbe(c.args);
-    EXPECT_EQ(c.exitCode, run.exitCode) << run.output;
-    EXPECT_TRUE(contains(run.output, c.message)) << run.output;
-  }
-}
-
 TEST(ProbeCli, ListsDevicesAndCapturesFramesAsBitmaps) {
   const ProbeRun run = runProbe(L"devices");
   ASSERT_EQ(0u, run.exitCode) << run.output;
@@ -106,6 +92,43 @@ TEST(ProbeCli, ListsDevicesAndCapturesFramesAsBitmaps) {
   for (const auto& file : std::filesystem::directory_iterator(folder.path))
     sizes.push_back(file.file_size());
   EXPECT_EQ(sizes, std::vector<uintmax_t>(3, 54 + 160 * 120 * 3));
+}
+
+// Exit statuses and messages; a WAV written from audio keeps its format, extensible included.
+TEST(ProbeCli, CommandLinesAndMediaFilesFailOrAreRead) {
+  TempFolder folder;
+  const std::wstring out = L"\" --out \"" + folder.path.wstring() + L"\" ";
+  const auto file = [&](const char* f) { return L"file \"" + kivo::test::mediaPath(f) + out; };
+  const struct {
+    std::wstring args;
+    DWORD exitCode;
+    const char* message;
+    uint32_t tag = 0, channels = 0, dataBytes = 0;  // of the WAV written; 0 channels: none
+  } cases[] = {
+      {L"frobnicate", 2, "kivo-probe: unknown command \"frobnicate\""},
+      {L"capture 0 --frames 0", 2, "--frames takes a whole number above 0"},
+      {L"formats \"No Such Camera\"", 1, "No Such Camera"},
+      {file("no_such_file.avi"), 1, "cannot open"},
+      {file("a_folder.avi"), 1, "cannot open"},
+      {file("tone_44100_1s.wav"), 0, "has no video stream: reading its audio", 1, 1, 88200},
+      {file("pcm_6ch_48000_1s.wav") + L"--video none --audio", 0, "6 channels", 0xFFFE, 6, 576000},
+      {file("rgb24_pcm_6ch_1s.avi") + L"--audio", 0, "PCM (extensible", 0xFFFE, 6, 576000},
+      {file("pcm_s24_48000_1s.wav") + L"--video none --audio", 0, "24 bits", 0xFFFE, 2, 288000},
+  };
+  const std::filesystem::path written = folder.path / "audio.wav";
+  for (const auto& c : cases) {
+    std::filesystem::remove(written);
+    const ProbeRun run = runProbe(c.args);
+    EXPECT_EQ(c.exitCode, run.exitCode) << run.output;
+    EXPECT_TRUE(contains(run.output, c.message)) << run.output;
+    EXPECT_FALSE(contains(run.output, "missing codec")) << run.output;
+    if (!c.channels) continue;
+    uint32_t tagAndChannels = 0;  // two little-endian 16-bit fields, as on Windows
+    std::ifstream wav(written, std::ios::binary);
+    wav.seekg(20).read(reinterpret_cast<char*>(&tagAndChannels), 4);
+    EXPECT_EQ(tagAndChannels, c.channels << 16 | c.tag) << run.output;
+    EXPECT_EQ(std::filesystem::file_size(written), (c.tag == 1 ? 44 : 68) + c.dataBytes);  // header
+  }
 }
 
 }  // namespace

@@ -142,4 +142,16 @@ cp "$good" "$long/video_at_a_path_longer_than_max_path.avi"
 mkdir -p "$out/каталог_目录"
 cp "$good" "$out/каталог_目录/映像_кадр_ßø.avi"
 
+# Audio that ffmpeg writes as WAVE_FORMAT_EXTENSIBLE: 1 s of 48000 Hz
+# 6-channel (5.1) 16-bit sound, alone and beside 10 fps 160x120 RGB24 video;
+# 1 s of 48000 Hz stereo 24-bit and 32-bit float sound.
+make pcm_6ch_48000_1s.wav -f lavfi -i sine=frequency=440:sample_rate=48000 -t 1 -ac 6 \
+  -c:a pcm_s16le
+make rgb24_pcm_6ch_1s.avi -f lavfi -i testsrc=size=160x120:rate=10 -f lavfi \
+  -i sine=frequency=440:sample_rate=48000 -t 1 -c:v rawvideo -pix_fmt bgr24 -c:a pcm_s16le -ac 6
+make pcm_s24_48000_1s.wav -f lavfi -i sine=frequency=440:sample_rate=48000 -t 1 -ac 2 \
+  -c:a pcm_s24le
+make float_48000_1s.wav -f lavfi -i sine=frequency=440:sample_rate=48000 -t 1 -ac 2 \
+  -c:a pcm_f32le
+
 echo "make-media.sh: media files written to $out"

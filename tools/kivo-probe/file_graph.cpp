@@ -26,6 +26,8 @@ const size_t kAudioQueue = 64;
 const size_t kVideoQueue = 8;
 // A graph that delivers nothing and never completes for this long is given up.
 const double kStallTimeout = 20.0;
+// A frame format other than the two named ones: the decoder's own output.
+const auto kNativeVideo = static_cast<FileCaptureGraph::VideoFrameFormat>(2);
 
 std::string videoInfoText(const DXMediaInfo& info) {
   char buffer[160];
@@ -35,10 +37,19 @@ std::string videoInfoText(const DXMediaInfo& info) {
   return buffer;
 }
 
+// An extensible format is named by its sub-format, with what the extension
+// adds: "PCM (extensible: 24 valid bits, channel mask 0x3F) 48000 Hz, ...".
 std::string audioInfoText(const DXMediaInfo& info) {
-  char buffer[160];
+  std::string name = info.getAudioSubFormatName();
+  if (name != info.getFormatName() || info.getAudioChannelMask() != 0) {
+    char extension[96];
+    std::snprintf(extension, sizeof extension, " (extensible: %d valid bits, channel mask 0x%X)",
+                  info.getAudioValidBitsPerSample(), info.getAudioChannelMask());
+    name += extension;
+  }
+  char buffer[256];
   std::snprintf(buffer, sizeof buffer, "%s %d Hz, %d bits, %d channels, buffer %d bytes",
-                info.getFormatName().c_str(), info.getAudioSampleRate(), info.getAudioBitDepth(),
+                name.c_str(), info.getAudioSampleRate(), info.getAudioBitDepth(),
                 info.getAudioNumChannels(), info.getAudioBufferSize());
   return buffer;
 }
@@ -71,15 +82,21 @@ void printDurationsAndPosition(FileCaptureGraph& graph) {
       }));
 }
 
-// The WAV format of the connected audio, when it can be written.
+// The WAV format of the connected audio, when it can be written. Audio that
+// came extensible, or has more than two channels or 16 bits, is written
+// extensible, keeping its valid bits and speaker positions.
 bool wavFormatOf(const DXMediaInfo& info, WavFormat* format, std::string* error) {
-  const std::string& name = info.getFormatName();
+  const std::string& name = info.getAudioSubFormatName();
   format->formatTag = name == "PCM" ? 1 : name == "IEEE_FLOAT" ? 3 : 0;
   format->channels = static_cast<uint16_t>(info.getAudioNumChannels());
   format->samplesPerSecond = static_cast<uint32_t>(info.getAudioSampleRate());
   format->bitsPerSample = static_cast<uint16_t>(info.getAudioBitDepth());
   format->blockAlign = static_cast<uint16_t>(format->channels * format->bitsPerSample / 8);
   format->averageBytesPerSecond = format->samplesPerSecond * format->blockAlign;
+  format->extensible = name != info.getFormatName() || info.getAudioChannelMask() != 0 ||
+                       format->channels > 2 || format->bitsPerSample > 16;
+  format->validBitsPerSample = static_cast<uint16_t>(info.getAudioValidBitsPerSample());
+  format->channelMask = info.getAudioChannelMask();
   if (format->formatTag == 0) {
     *error = "audio in " + name + " cannot be written as WAV";
     return false;
@@ -106,50 +123,36 @@ class FileReading {
         video_(kVideoQueue, frameLimit_, !folder_.empty() && readVideo_),
         audio_(std::make_shared<StreamState>(kAudioQueue)),
         videoCallback_(new SampleCollector(video_.state())),
-        graph_(tools::widen(path_)) {
+        graph_(new FileCaptureGraph(tools::widen(path_))) {
     audio_->keepBytes = !folder_.empty() && readAudio_;
   }
   ~FileReading() {
     audio_->queue.close();
     video_.state()->queue.close();
-    graph_.reset();
+    graph_->reset();
   }
 
   void open() {
-    if (readVideo_) {
-      // A value other than the two named formats imposes no subtype: the
-      // decoder's own output arrives.
-      const int frameFormat = videoFormat_ == "rgb24" ? 0 : videoFormat_ == "yuy2" ? 1 : 2;
-      graph_.setVideoCallback(videoCallback_.get(),
-                              static_cast<FileCaptureGraph::VideoFrameFormat>(frameFormat));
-    }
-    if (readAudio_) {
-      audioCallback_.reset(new SampleCollector(audio_));
-      graph_.setAudioCallback(audioCallback_.get(), FileCaptureGraph::SAMPLE_PCM);
-    }
-    const long rendered = graph_.render(registerGraph_);
-    if (FAILED(rendered)) {
-      throw Failure(
-          "cannot open \"" + path_ + "\" (missing codec: " + graph_.getMissingCodecName() + ")",
-          rendered);
-    }
+    requestStreams();
+    const long rendered = graph_->render(registerGraph_);
+    if (FAILED(rendered)) readAudioInstead(rendered);
     out("file: " + path_);
-    const DXMediaInfo* videoInfo = graph_.getVideoInfo();
-    const DXMediaInfo* audioInfo = graph_.getAudioInfo();
+    const DXMediaInfo* videoInfo = graph_->getVideoInfo();
+    const DXMediaInfo* audioInfo = graph_->getAudioInfo();
     if (readVideo_) {
       out("video: " + (videoInfo ? videoInfoText(*videoInfo) : std::string("(none)")));
     }
     if (readAudio_) {
       out("audio: " + (audioInfo ? audioInfoText(*audioInfo) : std::string("(none)")));
     }
-    printDurationsAndPosition(graph_);
+    printDurationsAndPosition(*graph_);
   }
 
   void seek(const Invocation& invocation) {
     if (invocation.has("--seek")) {
       const double seconds = invocation.number("--seek");
       try {
-        graph_.setPositionInSeconds(seconds);
+        graph_->setPositionInSeconds(seconds);
       } catch (const PositionUnsupportedException& exception) {
         throw Failure("cannot seek to " + formatSeconds(seconds) + ": " + exception.getMessage());
       }
@@ -157,12 +160,54 @@ class FileReading {
     } else if (invocation.has("--seek-frame")) {
       const long long frame = invocation.integer("--seek-frame");
       try {
-        graph_.setPositionInFrames(frame);
+        graph_->setPositionInFrames(frame);
       } catch (const PositionUnsupportedException& exception) {
         throw Failure("cannot seek to frame " + std::to_string(frame) + ": " +
                       exception.getMessage());
       }
       out("seeked to frame " + std::to_string(frame));
+    }
+  }
+
+  // The render failed with `failed`. A file without a video stream is read
+  // for its audio; any other failure is reported in the platform's words
+  // and, when the diagnosis named it, with the decoder the file needs.
+  void readAudioInstead(long failed) {
+    const std::string codec = graph_->getMissingCodecName();
+    if (codec != FileCaptureGraph::unknownCodec) {
+      throw Failure("cannot open \"" + path_ + "\" (missing codec: " + codec + ")", failed);
+    }
+    const Failure cannotOpen("cannot open \"" + path_ + "\"", failed);
+    if (!readVideo_ || hasVideoStream()) throw cannotOpen;
+    readVideo_ = false;
+    readAudio_ = true;
+    audio_->keepBytes = !folder_.empty();
+    graph_.reset(new FileCaptureGraph(tools::widen(path_)));
+    requestStreams();
+    if (FAILED(graph_->render(registerGraph_))) throw cannotOpen;
+    out("\"" + path_ + "\" has no video stream: reading its audio");
+  }
+
+  // Whether the file has a video stream at all: video in the decoder's own
+  // format connects whenever there is one, even one that cannot be decoded.
+  bool hasVideoStream() const {
+    FileCaptureGraph anyVideo(tools::widen(path_));
+    anyVideo.setVideoCallback(nullptr, kNativeVideo);
+    return SUCCEEDED(anyVideo.render(false));
+  }
+
+  void requestStreams() {
+    if (readVideo_) {
+      // A value other than the two named formats imposes no subtype: the
+      // decoder's own output arrives.
+      const auto frameFormat = videoFormat_ == "rgb24"  ? FileCaptureGraph::FRAME_RGB24
+                               : videoFormat_ == "yuy2" ? FileCaptureGraph::FRAME_YUY2
+                                                        : kNativeVideo;
+      graph_->setVideoCallback(videoCallback_.get(), frameFormat);
+    }
+    if (readAudio_) {
+      if (!audioCallback_) audioCallback_.reset(new SampleCollector(audio_));
+      graph_->setAudioCallback(audioCallback_.get(), FileCaptureGraph::SAMPLE_PCM);
     }
   }
 
@@ -175,7 +220,7 @@ class FileReading {
   // end of the stream.
   bool pump() {
     started_ = now();
-    check(graph_.start(registerGraph_), "cannot start reading \"" + path_ + "\"");
+    check(graph_->start(registerGraph_), "cannot start reading \"" + path_ + "\"");
     if (registerGraph_) out("the graph is registered for graph inspection tools");
     double lastActivity = now();
     uint64_t lastCount = 0;
@@ -189,7 +234,7 @@ class FileReading {
         lastActivity = now();
       }
       if (video_.reachedLimit()) return false;
-      if (graph_.isStreamFinished() && video_.state()->queue.size() == 0 &&
+      if (graph_->isStreamFinished() && video_.state()->queue.size() == 0 &&
           audio_->queue.size() == 0) {
         return true;
       }
@@ -204,7 +249,7 @@ class FileReading {
   void stop() {
     video_.state()->queue.close();
     audio_->queue.close();
-    const long stopped = graph_.stop();
+    const long stopped = graph_->stop();
     video_.writeQueued();
     writeQueuedSound();
     progress_.show(progressText(), true);
@@ -221,7 +266,11 @@ class FileReading {
       out("stopped after " + std::to_string(frameLimit_) + " frames");
     }
     out("position: " + orUnsupported<PositionUnsupportedException>(
-                           [&] { return formatSeconds(graph_.getPositionInSeconds()); }));
+                           [&] { return formatSeconds(graph_->getPositionInSeconds()); }));
+    if (readAudio_) {
+      out("audio read: " + std::to_string(audio_->delivered.load()) + " blocks, " +
+          std::to_string(audio_->bytes.load()) + " bytes");
+    }
     video_.reportWritten(folder_);
     if (writingSound_) {
       if (soundError_.empty()) sound_.finish(&soundError_);
@@ -233,8 +282,8 @@ class FileReading {
 
  private:
   void prepareFrameFiles() {
-    if (video_.state()->keepBytes) {
-      const DXMediaInfo* info = graph_.getVideoInfo();
+    if (readVideo_ && video_.state()->keepBytes) {
+      const DXMediaInfo* info = graph_->getVideoInfo();
       FrameLayout layout;
       if (info && pixelFormatFromName(info->getFormatName(), &layout.format)) {
         layout.width = info->getVideoWidth();
@@ -257,7 +306,7 @@ class FileReading {
   }
 
   bool openSoundFile() {
-    const DXMediaInfo* info = graph_.getAudioInfo();
+    const DXMediaInfo* info = graph_->getAudioInfo();
     if (!info) {
       out("audio is not written: the file has no audio stream");
       return false;
@@ -302,14 +351,14 @@ class FileReading {
   const std::string folder_;       // empty: nothing is written
   const std::string videoFormat_;  // rgb24, yuy2, native or none
   const uint64_t frameLimit_;      // 0: none
-  const bool readVideo_;
-  const bool readAudio_;
+  bool readVideo_;
+  bool readAudio_;
   const bool registerGraph_;
   FrameStream video_;
   std::shared_ptr<StreamState> audio_;
   CallbackHolder videoCallback_;
   CallbackHolder audioCallback_;
-  FileCaptureGraph graph_;
+  std::unique_ptr<FileCaptureGraph> graph_;
   WavWriter sound_;
   std::string soundPath_;
   bool writingSound_ = false;

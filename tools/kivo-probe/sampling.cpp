@@ -45,11 +45,13 @@ long SampleCollector::processSample(double, IMediaSample* sample) {
   const uint64_t number = ++state_->delivered;
   if (number == 1) state_->firstArrival = arrival;
   state_->lastArrival = arrival;
-  if (!state_->keepBytes || !sample) return S_OK;
+  if (!sample) return S_OK;
+  const long length = sample->GetActualDataLength();
+  if (length > 0) state_->bytes += static_cast<uint64_t>(length);
+  if (!state_->keepBytes) return S_OK;
   if (state_->keepLimit && number > state_->keepLimit) return S_OK;
   BYTE* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || !data) return S_OK;
-  const long length = sample->GetActualDataLength();
   CapturedSample copy;
   copy.number = number;
   if (length > 0) copy.bytes.assign(data, data + length);

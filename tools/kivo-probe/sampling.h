@@ -32,6 +32,7 @@ struct StreamState {
   explicit StreamState(size_t capacity) : queue(capacity) {}
 
   std::atomic<uint64_t> delivered{0};
+  std::atomic<uint64_t> bytes{0};  // the samples' data lengths added up
   std::atomic<double> firstArrival{0.0};
   std::atomic<double> lastArrival{0.0};
   // Set before the graph runs: whether sample bytes are kept, and for how

@@ -56,7 +56,8 @@ std::vector<Command> buildCommands() {
        "Opens the media file PATH, prints the connected formats, the durations in\n"
        "every unit the platform supports and the position, then reads it with\n"
        "progress. With --out the frames are written as BMP files and the audio\n"
-       "(with --audio) as a WAV file.",
+       "(with --audio) as a WAV file. A file without a video stream is read for\n"
+       "its audio.",
        {{"--video", ValueKind::Choice, "FORMAT", "rgb24|yuy2|native|none",
          "frame format asked of the decoder (default rgb24); none: audio only"},
         {"--audio", ValueKind::Flag, nullptr, nullptr, "read the audio stream too, as PCM"},

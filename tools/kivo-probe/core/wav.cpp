@@ -6,30 +6,50 @@ namespace kivo::probe {
 
 namespace {
 
+// Format chunk sizes: WAVEFORMATEX without cbSize, and WAVEFORMATEXTENSIBLE.
+const uint32_t kPlainFormat = 16;
+const uint32_t kExtensibleFormat = 40;
+const uint16_t kExtensibleTag = 0xFFFE;
+// What the RIFF size counts besides the data: "WAVE", the format chunk and
+// the data chunk's header.
+const uint32_t kLargestRiffOverhead = 4 + 8 + kExtensibleFormat + 8;
 // The largest data chunk that keeps the RIFF size within 32 bits.
-const uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36 - 1;
+const uint64_t kMaxDataBytes = 0xFFFFFFFFull - kLargestRiffOverhead - 1;
 
 void putTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
 
-// The 44 bytes that precede the sample data of a WAV file holding
-// `dataBytes` bytes of samples (sizes are capped at what RIFF can hold).
+// The bytes that precede the sample data of a WAV file holding `dataBytes`
+// bytes of samples (sizes are capped at what RIFF can hold).
 std::vector<uint8_t> wavHeader(const WavFormat& format, uint32_t dataBytes) {
   const uint64_t data = dataBytes > kMaxDataBytes ? kMaxDataBytes : dataBytes;
   const uint64_t padded = data + (data & 1);
+  const uint32_t formatBytes = format.extensible ? kExtensibleFormat : kPlainFormat;
   std::vector<uint8_t> out;
-  out.reserve(44);
+  out.reserve(20 + formatBytes + 8);
   putTag(out, "RIFF");
-  put32(out, static_cast<uint32_t>(36 + padded));
+  put32(out, static_cast<uint32_t>(4 + 8 + formatBytes + 8 + padded));
   putTag(out, "WAVE");
   putTag(out, "fmt ");
-  put32(out, 16);
-  put16(out, format.formatTag);
+  put32(out, formatBytes);
+  put16(out, format.extensible ? kExtensibleTag : format.formatTag);
   put16(out, format.channels);
   put32(out, format.samplesPerSecond);
   // The byte rate follows from the other fields, whatever the source said.
   put32(out, format.samplesPerSecond * format.blockAlign);
   put16(out, format.blockAlign);
   put16(out, format.bitsPerSample);
+  if (format.extensible) {
+    put16(out, kExtensibleFormat - 18);  // cbSize: what follows WAVEFORMATEX
+    put16(out, format.validBitsPerSample);
+    put32(out, format.channelMask);
+    // The sub-format KSDATAFORMAT_SUBTYPE_PCM or _IEEE_FLOAT: the format
+    // tag in the GUID {XXXXXXXX-0000-0010-8000-00AA00389B71}.
+    put32(out, format.formatTag);
+    put16(out, 0x0000);
+    put16(out, 0x0010);
+    static const uint8_t kTail[8] = {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    out.insert(out.end(), kTail, kTail + sizeof kTail);
+  }
   putTag(out, "data");
   put32(out, static_cast<uint32_t>(data));
   return out;
@@ -59,6 +79,11 @@ bool isWritableWavFormat(const WavFormat& format, std::string* error) {
     problem = "a block size of " + std::to_string(format.blockAlign) + " bytes for " +
               std::to_string(format.channels) + " channels of " +
               std::to_string(format.bitsPerSample) + " bits";
+  }
+  if (problem.empty() && format.extensible &&
+      (format.validBitsPerSample < 1 || format.validBitsPerSample > format.bitsPerSample)) {
+    problem = std::to_string(format.validBitsPerSample) + " valid bits in samples of " +
+              std::to_string(format.bitsPerSample);
   }
   if (problem.empty()) return true;
   if (error) *error = "cannot write a WAV file for " + problem;
