@@ -6,7 +6,7 @@
 #   that this machine's ffmpeg can write; those it cannot are skipped.
 # - mutated/: one small AVI with audio and one small WAV, each broken
 #   systematically: every header chunk and list given the size 0, 0xFFFFFFFF
-#   and one byte past the end of the file, bytes of each header chunk
+#   and one byte past the end of the file, bytes of its id, size and data
 #   inverted, and the file cut at each chunk boundary.
 # - other/: files that are no media at all.
 #
@@ -60,7 +60,6 @@ audio_file() {
 av_file avi_rgb24_pcm.avi -c:v rawvideo -pix_fmt bgr24 -- -c:a pcm_s16le
 video_file avi_rgb24.avi -c:v rawvideo -pix_fmt bgr24
 video_file avi_rgb32.avi -c:v rawvideo -pix_fmt bgra
-video_file avi_rgb555.avi -c:v rawvideo -pix_fmt rgb555le
 video_file avi_yuy2.avi -c:v rawvideo -pix_fmt yuyv422
 video_file avi_i420.avi -c:v rawvideo -pix_fmt yuv420p
 video_file avi_pal8.avi -c:v rawvideo -pix_fmt pal8
@@ -68,20 +67,13 @@ av_file avi_mjpeg_pcm.avi -c:v mjpeg -- -c:a pcm_u8
 video_file avi_mpeg4_xvid.avi -c:v mpeg4 -vtag XVID
 video_file avi_mpeg4_fmp4.avi -c:v mpeg4
 video_file avi_msmpeg4v3.avi -c:v msmpeg4
-video_file avi_msmpeg4v2.avi -c:v msmpeg4v2
 video_file avi_wmv1.avi -c:v wmv1
-video_file avi_wmv2.avi -c:v wmv2
 video_file avi_h264.avi -c:v libx264 -pix_fmt yuv420p
 video_file avi_huffyuv.avi -c:v huffyuv
-video_file avi_ffvhuff.avi -c:v ffvhuff
 video_file avi_ffv1.avi -c:v ffv1
-video_file avi_utvideo.avi -c:v utvideo
-video_file avi_magicyuv.avi -c:v magicyuv
 video_file avi_msvideo1.avi -c:v msvideo1
 video_file avi_cinepak.avi -c:v cinepak
-video_file avi_zmbv.avi -c:v zmbv
 video_file avi_png.avi -c:v png
-video_file avi_mpeg1.avi -c:v mpeg1video -r 25
 av_file avi_mpeg2_mp3.avi -c:v mpeg2video -- -c:a libmp3lame
 av_file avi_rgb24_adpcm_ms.avi -c:v rawvideo -pix_fmt bgr24 -- -c:a adpcm_ms
 av_file avi_rgb24_ima.avi -c:v rawvideo -pix_fmt bgr24 -- -c:a adpcm_ima_wav
@@ -93,7 +85,6 @@ audio_file wav_s16_mono.wav -c:a pcm_s16le -ac 1
 audio_file wav_s16_stereo.wav -c:a pcm_s16le -ac 2
 audio_file wav_s16_6ch.wav -c:a pcm_s16le -ac 6
 audio_file wav_s24.wav -c:a pcm_s24le
-audio_file wav_s32.wav -c:a pcm_s32le
 audio_file wav_f32.wav -c:a pcm_f32le
 audio_file wav_u8.wav -c:a pcm_u8
 audio_file wav_alaw.wav -c:a pcm_alaw
@@ -105,12 +96,9 @@ audio_file wav_mp3.wav -c:a libmp3lame
 
 # Other containers.
 av_file mp4_h264_aac.mp4 -c:v libx264 -pix_fmt yuv420p -- -c:a aac
-video_file mp4_mpeg4.mp4 -c:v mpeg4
 av_file mov_mjpeg_pcm.mov -c:v mjpeg -- -c:a pcm_s16le
 video_file mov_qtrle.mov -c:v qtrle
-video_file mov_prores.mov -c:v prores
 av_file mkv_h264_vorbis.mkv -c:v libx264 -pix_fmt yuv420p -- -c:a libvorbis
-video_file mkv_ffv1.mkv -c:v ffv1
 av_file webm_vp8_vorbis.webm -c:v libvpx -- -c:a libvorbis
 av_file webm_vp9_opus.webm -c:v libvpx-vp9 -- -c:a libopus -ar 48000
 av_file ogg_theora_vorbis.ogv -c:v libtheora -- -c:a libvorbis
@@ -118,33 +106,25 @@ audio_file ogg_vorbis.ogg -c:a libvorbis
 audio_file opus.opus -c:a libopus -ar 48000
 av_file flv_flv1_mp3.flv -c:v flv -- -c:a libmp3lame -ar 22050
 av_file asf_wmv2_wma.asf -c:v wmv2 -- -c:a wmav2
-av_file wmv_wmv1_wma.wmv -c:v wmv1 -- -c:a wmav1
 av_file mpg_mpeg1_mp2.mpg -c:v mpeg1video -r 25 -- -c:a mp2
 av_file vob_mpeg2_mp2.vob -c:v mpeg2video -- -c:a mp2
 av_file ts_mpeg2_mp2.ts -c:v mpeg2video -- -c:a mp2
 av_file ts_h264_aac.ts -c:v libx264 -pix_fmt yuv420p -- -c:a aac
-video_file m1v.m1v -c:v mpeg1video -r 25
-video_file gif.gif -c:v gif
-video_file y4m.y4m -pix_fmt yuv420p
 audio_file mp3.mp3 -c:a libmp3lame
-audio_file mp2.mp2 -c:a mp2
 audio_file flac.flac -c:a flac
-audio_file aac.aac -c:a aac
 audio_file m4a_aac.m4a -c:a aac
 audio_file aiff.aiff -c:a pcm_s16be
-audio_file au.au -c:a pcm_s16be
-audio_file ac3.ac3 -c:a ac3
 
 # The mutations, and files that are no media.
 python3 - "$out" "$out/valid/avi_rgb24_pcm.avi" "$out/valid/wav_s16_mono.wav" <<'PY'
 import os, struct, sys
 
 out, avi_path, wav_path = sys.argv[1:4]
-# The chunks and lists whose sizes and bytes are mutated; each one that
-# occurs twice (a stream list per stream) is mutated at each occurrence.
+# The chunks and lists whose sizes and bytes are mutated, at their first
+# occurrence (the second stream list of an AVI is broken as the first is).
 AVI_CHUNKS = [b"RIFF", b"hdrl", b"avih", b"strl", b"strh", b"strf", b"movi", b"idx1"]
 WAV_CHUNKS = [b"RIFF", b"fmt ", b"data"]
-# Chunks whose data is a header: bytes inverted across all of it.
+# Chunks whose data is a header: a byte in its middle is inverted too.
 HEADER_DATA = [b"avih", b"strh", b"strf", b"fmt "]
 
 
@@ -174,28 +154,30 @@ def write(name, data):
 
 def mutate(path, prefix, extension, wanted):
     data = open(path, "rb").read()
-    seen = {}
     cuts = set()
     for name, at, size in chunks(data, 0, len(data)):
         if name not in wanted:
             continue
-        seen[name] = seen.get(name, 0) + 1
-        label = prefix + "_" + name.decode().strip() + str(seen[name])
+        wanted = [w for w in wanted if w != name]
+        label = prefix + "_" + name.decode().strip()
         past_end = len(data) - (at + 8) + 1
         for value, tag in ((0, "size0"), (0xFFFFFFFF, "sizeffffffff"), (past_end, "sizepastend")):
             mutated = bytearray(data)
             struct.pack_into("<I", mutated, at + 4, value)
             write("%s_%s.%s" % (label, tag, extension), mutated)
-        # The id's first byte, the size's low byte, and the data's first,
-        # middle and last byte where the data is a header.
+        # The id's first byte, the size's low byte, the data's (or the list
+        # type's) first byte, and the middle of a header.
         flips = [at, at + 4, at + 8]
         if name in HEADER_DATA:
-            flips += [at + 8 + size // 2, at + 8 + size - 1]
+            flips.append(at + 8 + size // 2)
         for offset in flips:
             mutated = bytearray(data)
             mutated[offset] ^= 0xFF
             write("%s_flip%d.%s" % (label, offset, extension), mutated)
-        cuts.update((at, at + 8, at + 12, at + 8 + size))
+        # Before the chunk, after its header (and a list's type), after it.
+        cuts.update((at, at + 8, at + 8 + size))
+        if name in (b"RIFF", b"hdrl", b"strl", b"movi"):
+            cuts.add(at + 12)
     for cut in sorted(c for c in cuts if 0 < c < len(data)):
         write("%s_cut%d.%s" % (prefix, cut, extension), data[:cut])
 
