@@ -23,17 +23,19 @@ lane_wine8() {
   "$root/scripts/lane-ctest.sh" "$build" "$build/wineprefix" "$@"
 }
 
-# The media files come from the host's ffmpeg, as in the first lane, so the
-# lanes read the same bytes and differ in Wine only; the make_media test is
-# therefore not run (nor pulled in as a fixture) inside the root. The soak
+# The media files and the corpus come from the host's ffmpeg, as in the first
+# lane, so the lanes read the same bytes and differ in Wine only; make_media
+# and make_corpus are therefore not run (nor pulled in as fixtures) inside
+# the root, which has no ffmpeg. The soak
 # runs in the wine8 lane only.
 lane_wine10() {
   bash "$root/tests/media/make-media.sh" "$build/media"
+  bash "$root/tests/media/make-corpus.sh" "$build/media/corpus"
   local exclude="$build/wine10-lane.exclude"
-  printf '%s\n' make_media soak >"$exclude"
+  printf '%s\n' make_media make_corpus soak >"$exclude"
   "$root/scripts/wine10-root.sh" run "$root" "$build" -- \
     bash "$root/scripts/lane-ctest.sh" "$build" "$build/wineprefix-wine10" \
-    -FA '^media$' --exclude-from-file "$exclude" "$@"
+    -FA '^(media|corpus)$' --exclude-from-file "$exclude" "$@"
 }
 
 # Runs one lane and prints what failed in it; returns the lane's status.

@@ -1,5 +1,6 @@
 #include "file/riff_structure.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kivo {
@@ -43,12 +44,16 @@ class ChunkWalk {
   const BYTE* bytes(const Chunk& chunk, ULONGLONG count) const {
     return chunk.body + count <= head_.bytes.size() ? &head_.bytes[chunk.body] : nullptr;
   }
+  // A list of that type; its type is read even when the list's size is too
+  // small to hold it (parsers go by the type).
   bool isList(const Chunk& chunk, const char* type) const {
-    const BYTE* listType = chunk.size >= 4 ? bytes(chunk, 4) : nullptr;
+    const BYTE* listType = bytes(chunk, 4);
     return isCode(chunk.id, "LIST") && listType && isCode(listType, type);
   }
+  // The chunks of a list, as far as they lie inside this walk's range: a
+  // list whose size runs past its parent loses what lies beyond.
   ChunkWalk inside(const Chunk& list) const {
-    return ChunkWalk(head_, list.body + 4, list.body + list.size);
+    return ChunkWalk(head_, list.body + 4, std::min(list.body + list.size, end_));
   }
 
  private:
@@ -56,6 +61,10 @@ class ChunkWalk {
   ULONGLONG at_;
   ULONGLONG end_;
 };
+
+// A size that carries a chunk's end past 4 GiB: parsers that add it to an
+// offset in 32 bits wrap around and may read the same header for ever.
+bool wrapsAround(const Chunk& chunk) { return chunk.body + chunk.size > 0xFFFFFFFFull; }
 
 // The first video stream of an AVI file, as its header declares it.
 struct VideoStream {
@@ -74,42 +83,51 @@ bool isBrokenWaveFormat(const BYTE* format) {
   return fields.nChannels == 0 || fields.nSamplesPerSec == 0 || fields.nBlockAlign == 0;
 }
 
-// A stream list: its header, then the format its type needs.
-bool isBrokenStreamList(ChunkWalk walk, int index, VideoStream& video) {
+// A stream list whose header and the format its type needs are whole.
+bool isWholeStreamList(ChunkWalk walk, int index, VideoStream& video) {
   Chunk header, format;
   const BYTE* fields = nullptr;
   if (!walk.next(header) || !isCode(header.id, "strh") || header.size < kStreamHeaderSize ||
       !walk.fits(header) || !(fields = walk.bytes(header, kStreamHeaderSize)))
-    return true;
+    return false;
   const bool videoType = isCode(fields, "vids"), audioType = isCode(fields, "auds");
-  if (!videoType && !audioType) return false;
-  if (!walk.next(format) || !isCode(format.id, "strf") || !walk.fits(format)) return true;
+  if (!videoType && !audioType) return true;
+  if (!walk.next(format) || !isCode(format.id, "strf") || !walk.fits(format)) return false;
   const BYTE* body = walk.bytes(format, videoType ? sizeof(BITMAPINFOHEADER) : kWaveFormatSize);
-  if (!body) return true;
-  if (audioType) return isBrokenWaveFormat(body);
+  if (!body) return false;
+  if (audioType) return !isBrokenWaveFormat(body);
   if (video.index < 0) {
     BITMAPINFOHEADER bitmap;
     std::memcpy(&bitmap, body, sizeof(bitmap));
     const DWORD compression = bitmap.biCompression;
     video = {index, isMjpgCode(compression) || isMjpgCode(readDword(fields + 4))};
   }
-  return false;
+  return true;
 }
 
-// The header list: the main header first, then one stream list or more;
-// every chunk inside it.
+// The header list: the main header first, then the stream lists. Parsers
+// read the streams that are whole and drop the others, so one whole stream
+// is enough.
 bool isBrokenHeaderList(ChunkWalk walk, VideoStream& video) {
   Chunk chunk;
   if (!walk.next(chunk) || !isCode(chunk.id, "avih") || chunk.size < kMainHeaderSize ||
       !walk.fits(chunk))
     return true;
-  int streams = 0;
+  int streams = 0, whole = 0;
   while (walk.next(chunk)) {
-    if (!walk.fits(chunk)) return true;
-    if (walk.isList(chunk, "strl") && isBrokenStreamList(walk.inside(chunk), streams++, video))
-      return true;
+    if (wrapsAround(chunk)) return true;
+    if (walk.isList(chunk, "strl") && isWholeStreamList(walk.inside(chunk), streams++, video))
+      ++whole;
   }
-  return streams == 0;
+  return whole == 0;
+}
+
+// The header list goes by its type, or by the main header it opens with
+// when its type is damaged.
+bool isHeaderList(const ChunkWalk& walk, const Chunk& chunk) {
+  if (walk.isList(chunk, "hdrl")) return true;
+  const BYTE* start = isCode(chunk.id, "LIST") ? walk.bytes(chunk, 8) : nullptr;
+  return start && isCode(start + 4, "avih");
 }
 
 // Frame chunks are named after their stream: "00dc", "01db"...
@@ -143,10 +161,10 @@ bool isBrokenAvi(const FileHead& head) {
     // as far as it goes.
     if (walk.isList(chunk, "movi"))
       return !headerRead || (video.mjpg && !firstFrameIsJpeg(walk.inside(chunk), video.index));
-    if (!walk.fits(chunk)) return true;
-    if (walk.isList(chunk, "hdrl")) {
+    if (!walk.fits(chunk)) return true;  // the file ends inside its header
+    if (!headerRead && isHeaderList(walk, chunk)) {
       if (!walk.bytes(chunk, chunk.size)) return false;  // a header too big to judge
-      if (headerRead || isBrokenHeaderList(walk.inside(chunk), video)) return true;
+      if (isBrokenHeaderList(walk.inside(chunk), video)) return true;
       headerRead = true;
     }
   }
@@ -154,17 +172,16 @@ bool isBrokenAvi(const FileHead& head) {
   return walk.reachedEnd();
 }
 
+// The chunks up to the format must be whole, and the format must describe
+// sound; what follows it is read as sound as far as it goes, whatever it is.
 bool isBrokenWave(const FileHead& head) {
   ChunkWalk walk(head, kRiffHeaderSize, head.size);
-  bool formatRead = false;
   Chunk chunk;
   while (walk.next(chunk)) {
-    if (isCode(chunk.id, "data")) return !formatRead;  // may be cut short, as above
-    if (!walk.fits(chunk)) return true;
+    if (isCode(chunk.id, "data") || !walk.fits(chunk)) return true;
     if (isCode(chunk.id, "fmt ")) {
       const BYTE* format = walk.bytes(chunk, kWaveFormatSize);
-      if (chunk.size < kWaveFormatSize || (format && isBrokenWaveFormat(format))) return true;
-      formatRead = true;
+      return chunk.size < kWaveFormatSize || (format && isBrokenWaveFormat(format));
     }
   }
   return walk.reachedEnd();

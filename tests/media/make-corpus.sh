@@ -197,3 +197,8 @@ PY
 total=$(find "$out" -type f | wc -l)
 echo "make-corpus.sh: $total files in $out ($written valid files written;" \
   "${#skipped[@]} that this ffmpeg cannot write skipped${skipped:+: ${skipped[*]}})"
+# No valid file at all means no ffmpeg (or a broken one), not a small corpus.
+if [ "$written" -eq 0 ]; then
+  echo "make-corpus.sh: no valid file could be written" >&2
+  exit 1
+fi

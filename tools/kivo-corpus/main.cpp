@@ -274,6 +274,11 @@ int readCorpus(const kivo::tools::ParsedOptions& options) {
   }
   const auto begin = std::chrono::steady_clock::now();
   const std::vector<fs::path> files = listFiles(folder);
+  if (files.empty()) {
+    // An empty corpus proves nothing: a corpus that was not made must not pass.
+    std::fprintf(stderr, "kivo-corpus: no file in \"%s\"\n", options.arguments[0].c_str());
+    return 2;
+  }
   const long long timeoutMs = options.integer("--timeout-ms", 10000);
   // WaitForMultipleObjects waits for 64 processes at most.
   const int jobs = static_cast<int>(std::min<long long>(options.integer("--jobs", 4), 64));
