@@ -1,10 +1,10 @@
 #pragma once
 
-// The graph that kivo::FileCaptureGraph builds for a video file, built by
-// hand with plain COM (filter graph, capture graph builder, sample grabber
-// taking RGB24, null renderer, no reference clock): kivo-bench reads files
+// The graph that kivo::FileCaptureGraph builds for a file, built by hand
+// with plain COM (filter graph, capture graph builder, a sample grabber and
+// null renderer per stream, no reference clock): kivo-bench reads files
 // through it to compare speeds, kivo-soak to learn what the platform itself
-// keeps per graph.
+// keeps per graph, kivo-corpus to learn what the platform reads.
 
 #include <kivo/comptr.h>
 #include <kivo/platform.h>
@@ -41,60 +41,42 @@ class PlainCallback : public ISampleGrabberCB {
   FrameCounter* counter_;
 };
 
-// The graph that FileCaptureGraph builds, built by hand with plain COM.
-struct HandBuiltGraph {
-  kivo::CComPtr<IGraphBuilder> graph;
-  kivo::CComPtr<ICaptureGraphBuilder2> builder;
-  kivo::CComPtr<IBaseFilter> source, grabberFilter, sink;
-  kivo::CComPtr<ISampleGrabber> grabber;
-  kivo::CComPtr<IMediaControl> control;
-  kivo::CComPtr<IMediaEvent> events;
+// The graph that FileCaptureGraph builds, built by hand with plain COM: one
+// sample grabber (video as RGB24, sound as PCM) and null renderer per
+// stream, each grabber rendered from the file source as the capture graph
+// builder finds the way, no reference clock.
+class HandBuiltGraph {
+ public:
+  HandBuiltGraph() = default;
+  HandBuiltGraph(const HandBuiltGraph&) = delete;
+  HandBuiltGraph& operator=(const HandBuiltGraph&) = delete;
+  // Stops the graph if it runs, and detaches the callbacks.
+  ~HandBuiltGraph();
 
-  bool build(const std::wstring& file, ISampleGrabberCB* callback) {
-    if (FAILED(graph.CoCreateInstance(CLSID_FilterGraph)) ||
-        FAILED(builder.CoCreateInstance(CLSID_CaptureGraphBuilder2)) ||
-        FAILED(builder->SetFiltergraph(graph)) ||
-        FAILED(graph->AddSourceFilter(file.c_str(), L"Source", &source)) ||
-        FAILED(grabberFilter.CoCreateInstance(CLSID_SampleGrabber)) ||
-        FAILED(sink.CoCreateInstance(CLSID_NullRenderer)) ||
-        FAILED(grabberFilter.QueryInterface(&grabber)))
-      return false;
-    AM_MEDIA_TYPE type = {};
-    type.majortype = MEDIATYPE_Video;
-    type.subtype = MEDIASUBTYPE_RGB24;
-    grabber->SetMediaType(&type);
-    grabber->SetCallback(callback, 0);
-    grabber->SetOneShot(FALSE);
-    grabber->SetBufferSamples(FALSE);
-    graph->AddFilter(grabberFilter, L"Grabber");
-    graph->AddFilter(sink, L"Sink");
-    if (FAILED(builder->RenderStream(nullptr, nullptr, source, nullptr, grabberFilter)) ||
-        FAILED(builder->RenderStream(nullptr, &MEDIATYPE_Video, grabberFilter, nullptr, sink)))
-      return false;
-    kivo::CComPtr<IMediaFilter> mediaFilter;
-    graph.QueryInterface(&mediaFilter);
-    mediaFilter->SetSyncSource(nullptr);
-    graph.QueryInterface(&control);
-    graph.QueryInterface(&events);
-    return control && events;
-  }
+  // Builds the graph on `file` with a stream for each callback given (at
+  // least one); the status of the first step that failed.
+  HRESULT build(const std::wstring& file, ISampleGrabberCB* video,
+                ISampleGrabberCB* audio = nullptr);
+  HRESULT run();
+  // Runs the built graph until the end of the file, at most `bound`, and
+  // stops it; false when it did not run or the end did not come.
+  bool runToEnd(std::chrono::milliseconds bound);
 
-  // Runs the built graph to the end of the file, waiting at most `bound`,
-  // and stops it; false when it did not run or the end did not come.
-  bool runToEnd(std::chrono::milliseconds bound) {
-    if (FAILED(control->Run())) return false;
-    long code = 0;
-    const bool completed =
-        SUCCEEDED(events->WaitForCompletion(static_cast<long>(bound.count()), &code)) &&
-        code == EC_COMPLETE;
-    stop();
-    return completed;
-  }
+ private:
+  struct Stream {
+    kivo::CComPtr<IBaseFilter> grabberFilter, sink;
+    kivo::CComPtr<ISampleGrabber> grabber;
+  };
 
-  void stop() {
-    control->Stop();
-    grabber->SetCallback(nullptr, 0);
-  }
+  HRESULT createGraph(const std::wstring& file);
+  HRESULT addStream(Stream& stream, const GUID& majorType, const GUID& subtype,
+                    ISampleGrabberCB* callback);
+
+  kivo::CComPtr<IGraphBuilder> graph_;
+  kivo::CComPtr<ICaptureGraphBuilder2> builder_;
+  kivo::CComPtr<IBaseFilter> source_;
+  kivo::CComPtr<IMediaControl> control_;
+  Stream video_, audio_;
 };
 
 // Builds the graph, runs it to the end of the file (at most `bound`) and
@@ -103,7 +85,7 @@ inline bool readByHandToEnd(const std::wstring& file, FrameCounter& counter,
                             std::chrono::milliseconds bound) {
   PlainCallback callback(&counter);
   HandBuiltGraph hand;
-  return hand.build(file, &callback) && hand.runToEnd(bound);
+  return SUCCEEDED(hand.build(file, &callback)) && hand.runToEnd(bound);
 }
 
 }  // namespace kivo::tools

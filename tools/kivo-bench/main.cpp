@@ -143,7 +143,7 @@ Reading readByHand(const std::wstring& file) {
   FrameCounter counter;
   PlainCallback callback(&counter);
   HandBuiltGraph hand;
-  if (!hand.build(file, &callback)) return reading;
+  if (FAILED(hand.build(file, &callback))) return reading;
   const Clock::time_point begin = Clock::now();
   if (!hand.runToEnd(std::chrono::seconds(60))) return reading;
   reading.seconds = seconds(counter.last() - begin);
@@ -409,10 +409,8 @@ bool handBuiltCycle(const std::wstring& file, FrameCounter& counter) {
   counter.clear();
   PlainCallback callback(&counter);
   HandBuiltGraph hand;
-  const bool ok = hand.build(file, &callback) && SUCCEEDED(hand.control->Run()) &&
-                  counter.waitFor(1, kFrameWait);
-  if (hand.control) hand.stop();
-  return ok;
+  return SUCCEEDED(hand.build(file, &callback)) && SUCCEEDED(hand.run()) &&
+         counter.waitFor(1, kFrameWait);
 }
 
 template <typename Cycle>

@@ -1,6 +1,6 @@
 #include "read_one.h"
 
-#include "hand_built_reader.h"
+#include "common/hand_built_graph.h"
 
 #include <kivo/file_capture_graph.h>
 #include <kivo/hr_exception.h>
@@ -136,7 +136,7 @@ void readWithKivo(const std::wstring& file, const Streams& streams,
 void readByHand(const std::wstring& file, const Streams& streams,
                 std::chrono::milliseconds runBound, Result* result) {
   PlainTallyCallback video(&result->video), audio(&result->audio);
-  HandBuiltReader hand;
+  kivo::tools::HandBuiltGraph hand;
   result->renderStatus =
       hand.build(file, streams.video ? &video : nullptr, streams.audio ? &audio : nullptr);
   if (SUCCEEDED(result->renderStatus)) result->reachedEnd = hand.runToEnd(runBound);

@@ -1,15 +1,15 @@
-#include "hand_built_reader.h"
+#include "common/hand_built_graph.h"
 
-namespace kivo::corpus {
+namespace kivo::tools {
 
-HandBuiltReader::~HandBuiltReader() {
+HandBuiltGraph::~HandBuiltGraph() {
   if (control_) control_->Stop();
   for (Stream* stream : {&video_, &audio_}) {
     if (stream->grabber) stream->grabber->SetCallback(nullptr, 0);
   }
 }
 
-HRESULT HandBuiltReader::createGraph(const std::wstring& file) {
+HRESULT HandBuiltGraph::createGraph(const std::wstring& file) {
   HRESULT hr = graph_.CoCreateInstance(CLSID_FilterGraph);
   if (SUCCEEDED(hr)) hr = builder_.CoCreateInstance(CLSID_CaptureGraphBuilder2);
   if (SUCCEEDED(hr)) hr = builder_->SetFiltergraph(graph_);
@@ -21,8 +21,8 @@ HRESULT HandBuiltReader::createGraph(const std::wstring& file) {
 // no media type (the source's only pin carries a byte stream: the builder
 // inserts the splitter and decoders), then on into a null renderer, without
 // which the end of the stream is never reported.
-HRESULT HandBuiltReader::addStream(Stream& stream, const GUID& majorType, const GUID& subtype,
-                                   ISampleGrabberCB* callback) {
+HRESULT HandBuiltGraph::addStream(Stream& stream, const GUID& majorType, const GUID& subtype,
+                                  ISampleGrabberCB* callback) {
   HRESULT hr = stream.grabberFilter.CoCreateInstance(CLSID_SampleGrabber);
   if (SUCCEEDED(hr)) hr = stream.sink.CoCreateInstance(CLSID_NullRenderer);
   if (SUCCEEDED(hr)) hr = stream.grabberFilter.QueryInterface(&stream.grabber);
@@ -32,6 +32,7 @@ HRESULT HandBuiltReader::addStream(Stream& stream, const GUID& majorType, const 
   type.subtype = subtype;
   stream.grabber->SetMediaType(&type);
   stream.grabber->SetCallback(callback, 0);
+  stream.grabber->SetOneShot(FALSE);
   stream.grabber->SetBufferSamples(FALSE);
   hr = graph_->AddFilter(stream.grabberFilter, nullptr);
   if (SUCCEEDED(hr)) hr = graph_->AddFilter(stream.sink, nullptr);
@@ -42,8 +43,8 @@ HRESULT HandBuiltReader::addStream(Stream& stream, const GUID& majorType, const 
   return hr;
 }
 
-HRESULT HandBuiltReader::build(const std::wstring& file, ISampleGrabberCB* video,
-                               ISampleGrabberCB* audio) {
+HRESULT HandBuiltGraph::build(const std::wstring& file, ISampleGrabberCB* video,
+                              ISampleGrabberCB* audio) {
   HRESULT hr = createGraph(file);
   if (SUCCEEDED(hr) && video) hr = addStream(video_, MEDIATYPE_Video, MEDIASUBTYPE_RGB24, video);
   if (SUCCEEDED(hr) && audio) hr = addStream(audio_, MEDIATYPE_Audio, MEDIASUBTYPE_PCM, audio);
@@ -54,9 +55,11 @@ HRESULT HandBuiltReader::build(const std::wstring& file, ISampleGrabberCB* video
   return hr;
 }
 
-bool HandBuiltReader::runToEnd(std::chrono::milliseconds bound) {
+HRESULT HandBuiltGraph::run() { return control_ ? control_->Run() : E_UNEXPECTED; }
+
+bool HandBuiltGraph::runToEnd(std::chrono::milliseconds bound) {
   kivo::CComPtr<IMediaEvent> events;
-  if (FAILED(graph_.QueryInterface(&events)) || FAILED(control_->Run())) return false;
+  if (FAILED(graph_.QueryInterface(&events)) || FAILED(run())) return false;
   long code = 0;
   const bool completed =
       SUCCEEDED(events->WaitForCompletion(static_cast<long>(bound.count()), &code)) &&
@@ -65,4 +68,4 @@ bool HandBuiltReader::runToEnd(std::chrono::milliseconds bound) {
   return completed;
 }
 
-}  // namespace kivo::corpus
+}  // namespace kivo::tools
