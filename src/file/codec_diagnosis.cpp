@@ -8,7 +8,7 @@
 #include <kivo/mediatype.h>
 #include <kivo/video_subtype.h>
 
-#include "file/file_header.h"
+#include "file/riff_structure.h"
 #include "foundation/fourcc.h"
 #include "foundation/replaceable.h"
 

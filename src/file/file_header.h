@@ -19,6 +19,8 @@ FileHead readFileHead(const std::wstring& fileName);
 // `at` are `code` (a RIFF chunk id or list type).
 DWORD readDword(const BYTE* at);
 bool isCode(const BYTE* at, const char* code);
+// Whether the file is a RIFF file of that form ("AVI ", "WAVE").
+bool isRiffForm(const FileHead& head, const char* form);
 
 // What a media file's first bytes say it is.
 enum class FileContainer {
@@ -27,10 +29,5 @@ enum class FileContainer {
   Mpeg2,  // an MPEG-2 program stream (pack header) or transport stream (188-byte packets)
 };
 FileContainer readFileContainer(const std::wstring& fileName);
-
-// The compression code (biCompression) of the first video stream declared
-// in an AVI file's header, read straight from the file; 0 when the file is
-// not an AVI file or declares no video stream.
-DWORD readAviVideoCompression(const std::wstring& fileName);
 
 }  // namespace kivo

@@ -69,6 +69,7 @@ bool wrapsAround(const Chunk& chunk) { return chunk.body + chunk.size > 0xFFFFFF
 // The first video stream of an AVI file, as its header declares it.
 struct VideoStream {
   int index = -1;
+  DWORD compression = 0;
   bool mjpg = false;
 };
 
@@ -100,7 +101,7 @@ bool isWholeStreamList(ChunkWalk walk, int index, VideoStream& video) {
     BITMAPINFOHEADER bitmap;
     std::memcpy(&bitmap, body, sizeof(bitmap));
     const DWORD compression = bitmap.biCompression;
-    video = {index, isMjpgCode(compression) || isMjpgCode(readDword(fields + 4))};
+    video = {index, compression, isMjpgCode(compression) || isMjpgCode(readDword(fields + 4))};
   }
   return true;
 }
@@ -190,14 +191,27 @@ bool isBrokenWave(const FileHead& head) {
 }  // namespace
 
 bool hasBrokenRiffStructure(const FileHead& head) {
-  if (head.bytes.size() < kRiffHeaderSize || !isCode(head.bytes.data(), "RIFF")) return false;
-  if (isCode(head.bytes.data() + 8, "AVI ")) return isBrokenAvi(head);
-  if (isCode(head.bytes.data() + 8, "WAVE")) return isBrokenWave(head);
+  if (isRiffForm(head, "AVI ")) return isBrokenAvi(head);
+  if (isRiffForm(head, "WAVE")) return isBrokenWave(head);
   return false;
 }
 
 bool hasBrokenRiffStructure(const std::wstring& fileName) {
   return hasBrokenRiffStructure(readFileHead(fileName));
+}
+
+DWORD readAviVideoCompression(const std::wstring& fileName) {
+  const FileHead head = readFileHead(fileName);
+  if (!isRiffForm(head, "AVI ")) return 0;
+  ChunkWalk walk(head, kRiffHeaderSize, head.size);
+  Chunk chunk;
+  while (walk.next(chunk)) {
+    if (!isHeaderList(walk, chunk)) continue;
+    VideoStream video;
+    isBrokenHeaderList(walk.inside(chunk), video);
+    return video.compression;
+  }
+  return 0;
 }
 
 }  // namespace kivo

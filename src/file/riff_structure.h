@@ -20,4 +20,9 @@ namespace kivo {
 bool hasBrokenRiffStructure(const FileHead& head);
 bool hasBrokenRiffStructure(const std::wstring& fileName);
 
+// The compression code (biCompression) of the first whole video stream an
+// AVI file's header declares, read straight from the file; 0 when the file
+// is not an AVI file or declares no such stream.
+DWORD readAviVideoCompression(const std::wstring& fileName);
+
 }  // namespace kivo

@@ -131,10 +131,10 @@ std::vector<FileReport> readAll(const fs::path& folder, const std::vector<fs::pa
 // A crash or hang of kivo's is checked before kivo is blamed for it. Wine
 // does not hang on every read of the same broken file, and a read slowed
 // past its bound by the load of its neighbours looks like a hang: such a
-// file is read again, one read at a time, once by kivo and twice by the
+// file is read again, one read at a time, once by kivo and four times by the
 // hand-built graph. A crash or hang the hand-built graph shows in any of its
 // reads is the platform's; one kivo does not show again is reported as such.
-constexpr int kHandRereads = 2;
+constexpr int kHandRereads = 4;  // Wine 10 hangs on some cut AVIs one run in two or three
 
 void rereadSuspects(std::vector<FileReport>& reports, const std::vector<fs::path>& files,
                     long long timeoutMs) {
