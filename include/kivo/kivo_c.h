@@ -235,8 +235,9 @@ KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_frame_rate(kivo_device_graph*
 KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_set_frame_rate(kivo_device_graph* graph,
                                                                   int64_t interval, int validate);
 
-/* Connector inputs ("composite1", "svideo1", "tuner1"...) by name, each with
-   the index to route. */
+/* Connector inputs ("composite", "svideo", "tuner"...; equal names are
+   numbered: "composite1", "composite2") in name order, each with the index
+   to route. */
 KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_input_count(kivo_device_graph* graph,
                                                                size_t* count);
 KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_input(kivo_device_graph* graph, size_t index,
