@@ -187,7 +187,7 @@ KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_open(kivo_device_list* list, 
 KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_destroy(kivo_device_graph* graph);
 
 /* The callback receives every frame from the next render or start on;
-   context is handed back to it. */
+   context is handed back to it. A null callback receives nothing. */
 KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_set_callback(kivo_device_graph* graph,
                                                                 kivo_frame_callback callback,
                                                                 void* context);
@@ -305,8 +305,9 @@ KIVO_C_API kivo_status KIVO_CALL kivo_file_graph_open(const char* file_name,
 KIVO_C_API kivo_status KIVO_CALL kivo_file_graph_destroy(kivo_file_graph* graph);
 
 /* Asks for the video (or audio) stream, delivered to the callback in format
-   (KIVO_VIDEO_... / KIVO_AUDIO_...). A rendered graph is torn down first
-   and keeps its position: render again to read on. */
+   (KIVO_VIDEO_... / KIVO_AUDIO_...); the callback must not be null. A
+   rendered graph is torn down first and keeps its position: render again
+   to read on. */
 KIVO_C_API kivo_status KIVO_CALL kivo_file_graph_set_video_callback(kivo_file_graph* graph,
                                                                     kivo_frame_callback callback,
                                                                     void* context, int format);
