@@ -30,6 +30,8 @@ class KIVO_API FilterEnums {
 
  private:
   KIVO_TEST_ACCESS;
+  // Leaves out the same devices.
+  friend class VideoDeviceList;
 
   static const int AUDIO_CODEC_CLASS = 0;
   static const int VIDEO_CODEC_CLASS = 1;

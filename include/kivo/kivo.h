@@ -25,6 +25,7 @@
 #include <kivo/dx_sample_grabber.h>
 #include <kivo/filter.h>
 #include <kivo/filter_enums.h>
+#include <kivo/video_device_list.h>
 #include <kivo/media_cb.h>
 #include <kivo/null_sink.h>
 #include <kivo/renderer_data_sink.h>

@@ -25,16 +25,28 @@ std::wstring fromUtf8(const char* text) {
   return std::wstring(buffer.data());
 }
 
-bool readDeviceText(IMoniker* moniker, const wchar_t* property, std::string& text) {
-  if (!moniker) return false;
-  CComPtr<IPropertyBag> bag;
-  if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) || !bag) return false;
+bool readBagText(IPropertyBag* bag, const wchar_t* property, std::string& text) {
   VARIANT value;
   VariantInit(&value);
   const bool read = SUCCEEDED(bag->Read(property, &value, nullptr)) && value.vt == VT_BSTR;
   if (read) text = toUtf8(value.bstrVal);
   VariantClear(&value);
   return read;
+}
+
+bool bagHasValue(IPropertyBag* bag, const wchar_t* property) {
+  VARIANT value;
+  VariantInit(&value);
+  const bool read = SUCCEEDED(bag->Read(property, &value, nullptr));
+  VariantClear(&value);
+  return read;
+}
+
+bool readDeviceText(IMoniker* moniker, const wchar_t* property, std::string& text) {
+  if (!moniker) return false;
+  CComPtr<IPropertyBag> bag;
+  if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) || !bag) return false;
+  return readBagText(bag, property, text);
 }
 
 }  // namespace kivo

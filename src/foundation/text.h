@@ -13,6 +13,12 @@ std::string toUtf8(const wchar_t* text);
 // that are not UTF-8 become U+FFFD.
 std::wstring fromUtf8(const char* text);
 
+// A text value of a property bag as UTF-8; false when the bag holds no text
+// under that name.
+bool readBagText(IPropertyBag* bag, const wchar_t* property, std::string& text);
+// Whether the bag holds any value under that name.
+bool bagHasValue(IPropertyBag* bag, const wchar_t* property);
+
 // A text value of a device moniker's property bag ("FriendlyName",
 // "DevicePath") as UTF-8; false when the bag cannot be bound or holds no
 // text under that name.

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -238,6 +239,39 @@ TEST_F(DeviceCapture, ListSelectByNameSetTheRateAndReceiveFramesUntilStop) {
   // Once the graph and the device list are gone, no object of the device's DLL is left alive.
   graph.reset();
   devices_.reset();
+  EXPECT_EQ(testCameraCanUnload(), S_OK);
+}
+
+// The list that binds nothing tells what the binding one tells, and more: a device whose driver
+// cannot be bound is listed, and refused when it is opened.
+TEST_F(DeviceCapture, TheUnboundListAgreesWithTheBoundOneAndOpensOneDevice) {
+  auto list = std::make_unique<VideoDeviceList>();
+  std::map<std::string, VideoDeviceList::Device> listed;
+  for (const auto& device : list->getDevices()) listed[device.name] = device;
+  for (Filter* device : devices_->getVideoDevices()) {
+    ASSERT_EQ(listed.count(device->getName()), 1u) << device->getName();
+    EXPECT_EQ(listed[device->getName()].path, device->getUniqueString());
+    EXPECT_EQ(listed[device->getName()].vfw, device->isVFW()) << device->getName();
+  }
+  EXPECT_EQ(listed.count("DALSA Imaging Video Source"), 0u);
+  devices_.reset();
+  EXPECT_EQ(testCameraCanUnload(), S_OK);  // listing created no device object
+
+  size_t usb = 0, broken = 0;
+  for (size_t i = 0; i < list->getDevices().size(); ++i) {
+    if (list->getDevices()[i].name == kUsbCamera) usb = i;
+    if (list->getDevices()[i].name == "KIVO Test Camera (Broken)") broken = i;
+  }
+  std::unique_ptr<VideoCaptureFilter> device;
+  EXPECT_TRUE(FAILED(list->open(broken, device)) && !device);
+  EXPECT_EQ(list->open(list->getDevices().size(), device), E_INVALIDARG);
+  ASSERT_EQ(list->open(usb, device), S_OK);
+  EXPECT_STREQ(device->getName(), kUsbCamera);
+  auto log = std::make_shared<FrameLog>();
+  auto graph = std::make_unique<VideoCaptureGraph>(device.get(), 0);
+  graph->setMediaCB(new FrameCollector(log));
+  capture(*graph, *log);
+  graph.reset(), device.reset(), list.reset();
   EXPECT_EQ(testCameraCanUnload(), S_OK);
 }
 

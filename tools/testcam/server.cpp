@@ -131,7 +131,14 @@ HRESULT enterInCategory(IFilterMapper2* mapper, const Registration& entry) {
   if (!value.bstrVal) return E_OUTOFMEMORY;
   hr = bag->Write(L"DevicePath", &value);
   VariantClear(&value);
-  return hr;
+  if (FAILED(hr) || *entry.clsid != kVfwCameraClsid) return hr;
+  // The platform registers each Video for Windows driver it wraps with its
+  // driver index; the imitation of one is registered the same way.
+  VARIANT driverIndex;
+  VariantInit(&driverIndex);
+  driverIndex.vt = VT_I4;
+  driverIndex.lVal = 0;
+  return bag->Write(L"VFWIndex", &driverIndex);
 }
 
 // COM for the registration calls, on a thread that may or may not have it.
