@@ -22,7 +22,7 @@
  *                       position of a graph that is not rendered)
  *   KIVO_E_INVALIDARG   a value the call cannot take (an unknown frame
  *                       format, a text that is not a file name)
- *   KIVO_E_NOINTERFACE  the property has no range
+ *   KIVO_E_NOINTERFACE  the property has no named values
  *   KIVO_E_INSUFFICIENT_BUFFER  a text did not fit the caller's buffer (the
  *                       buffer holds as much of it as fits, terminated)
  * Any other failure is the platform's status, or the status of the C++
@@ -30,8 +30,9 @@
  * the creation status for a filter that cannot be created).
  *
  * Texts are UTF-8. A text handed out as `const char*` belongs to kivo: it
- * stays valid until the handle it came from is destroyed or reset, or, for
- * a format, input and property text, until that graph is reset.
+ * stays valid until the handle it came from is destroyed or reset, and a
+ * text of a graph's formats, inputs, properties or media info also until
+ * the graph is rendered anew after a reset (a file graph: any render).
  *
  * Threads. As with the C++ classes: each object is driven from one thread
  * at a time, and that thread has COM initialised (CoInitializeEx). Frame
@@ -207,7 +208,8 @@ KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_is_running(kivo_device_graph*
    built; the host then stops or resets the graph. */
 KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_is_device_lost(kivo_device_graph* graph,
                                                                   int* lost);
-/* The format the frames now arrive in (no data, no time). */
+/* The format the frames of the rendered graph arrive in (no data, no
+   time); its subtype text stays valid until the next such call. */
 KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_frame_format(kivo_device_graph* graph,
                                                                 kivo_frame* format);
 
