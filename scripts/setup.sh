@@ -12,6 +12,9 @@ PACKAGES=(
   xvfb xauth
   ffmpeg
   python3
+  # clang and its linker lld build C hosts against the GCC-built kivo.dll
+  # (cmake/clang-c-program.cmake), as a host built by another compiler does.
+  clang lld
   # The Wine 10 test lane runs in a Debian 13 root made with it
   # (scripts/wine10-root.sh).
   debootstrap
