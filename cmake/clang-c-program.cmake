@@ -2,7 +2,8 @@
 # GCC-built kivo.dll: they show that kivo's C interface serves a host built by
 # another compiler, and the tests run them.
 #
-#   kivo_clang_c_program(<name> SOURCES <files...> [INCLUDES <dirs...>] [LIBS <libs...>])
+#   kivo_clang_c_program(<name> SOURCES <files...> [INCLUDES <dirs...>] [LIBS <libs...>]
+#                        [DEFINES <NAME=value...>])
 #
 # builds <bin>/<name>.exe as part of the default build (target <name>). A LIBS
 # entry is a library target of this project (linked through its import
@@ -55,7 +56,7 @@ endif()
 file(GLOB KIVO_PUBLIC_HEADERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/include/kivo/*.h)
 
 function(kivo_clang_c_program name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;INCLUDES;LIBS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;INCLUDES;LIBS;DEFINES")
   if(NOT arg_SOURCES)
     message(FATAL_ERROR "kivo_clang_c_program(${name}): no SOURCES")
   endif()
@@ -71,6 +72,11 @@ function(kivo_clang_c_program name)
   foreach(dir ${arg_INCLUDES})
     get_filename_component(dir ${dir} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
     list(APPEND includes -I${dir})
+  endforeach()
+
+  set(defines)
+  foreach(define ${arg_DEFINES})
+    list(APPEND defines -D${define})
   endforeach()
 
   set(libs $<TARGET_LINKER_FILE:kivo>)
@@ -89,7 +95,7 @@ function(kivo_clang_c_program name)
 
   add_custom_command(
     OUTPUT ${output}
-    COMMAND ${KIVO_CLANG} ${KIVO_CLANG_C_FLAGS} ${includes} ${sources} -o ${output}
+    COMMAND ${KIVO_CLANG} ${KIVO_CLANG_C_FLAGS} ${defines} ${includes} ${sources} -o ${output}
             -L${KIVO_CLANG_LIBGCC_DIR} ${libs}
     DEPENDS ${sources} ${KIVO_PUBLIC_HEADERS} ${depends}
     COMMENT "Building C program ${name}.exe with clang"

@@ -107,7 +107,8 @@ typedef struct kivo_device_info {
   int is_vfw;       /* driven through Video for Windows */
 } kivo_device_info;
 
-/* Lists the video capture devices, as they are now. */
+/* Lists the video capture devices, as they are now, from their
+   registrations: listing opens no device driver. */
 KIVO_C_API kivo_status KIVO_CALL kivo_device_list_create(kivo_device_list** list);
 KIVO_C_API kivo_status KIVO_CALL kivo_device_list_destroy(kivo_device_list* list);
 KIVO_C_API kivo_status KIVO_CALL kivo_device_list_count(kivo_device_list* list, size_t* count);
@@ -177,7 +178,8 @@ typedef struct kivo_property_info {
 } kivo_property_info;
 
 /* Opens the device at index of the list with its own device object: the
-   list may be destroyed afterwards. renderer_mode is KIVO_RENDER_NULL or
+   list may be destroyed afterwards. A device whose driver cannot be bound
+   fails here with the platform's status. renderer_mode is KIVO_RENDER_NULL or
    KIVO_RENDER_VIDEO; KIVO_RENDER_NULL also lets kivo move display filters in
    front of the frames' callback when the format needs them. */
 KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_open(kivo_device_list* list, size_t index,

@@ -1,5 +1,6 @@
-// The C interface's devices and device graphs: FilterEnums, VideoCaptureGraph
-// and what the graph holds (formats, frame rates, inputs, properties).
+// The C interface's devices and device graphs: VideoDeviceList,
+// VideoCaptureGraph and what the graph holds (formats, frame rates, inputs,
+// properties).
 
 #include "capi/c_boundary.h"
 #include "capi/host_callback.h"
@@ -7,7 +8,6 @@
 #include <kivo/base_property.h>
 #include <kivo/dx_media_info.h>
 #include <kivo/enum_property.h>
-#include <kivo/filter_enums.h>
 #include <kivo/range_mode_property.h>
 #include <kivo/range_property.h>
 #include <kivo/tmode_property.h>
@@ -15,6 +15,7 @@
 #include <kivo/video_capture_filter.h>
 #include <kivo/video_capture_graph.h>
 #include <kivo/video_caps.h>
+#include <kivo/video_device_list.h>
 #include <kivo/video_inputs.h>
 
 #include <cstring>
@@ -28,12 +29,6 @@ namespace kivo {
 namespace capi {
 namespace {
 
-struct DeviceList {
-  FilterEnums devices;
-  // A filter rereads its path at every call; the host's texts must stay.
-  std::vector<std::string> paths;
-};
-
 // The handle owns the callback beside the graph; the graph goes first, so
 // nothing streams into a callback that is gone.
 struct DeviceGraph {
@@ -42,8 +37,8 @@ struct DeviceGraph {
   FrameLayout connectedLayout;
 };
 
-DeviceList& deviceList(kivo_device_list* handle) {
-  return lookUp<DeviceList>(HandleKind::DeviceList, handle);
+VideoDeviceList& deviceList(kivo_device_list* handle) {
+  return lookUp<VideoDeviceList>(HandleKind::DeviceList, handle);
 }
 
 DeviceGraph& deviceGraph(kivo_device_graph* handle) {
@@ -167,26 +162,23 @@ kivo_status KIVO_CALL kivo_device_list_create(kivo_device_list** list) {
   return boundary(__func__, [&] {
     requirePointers(list);
     *list = nullptr;
-    auto* created = new DeviceList;
-    for (const Filter* device : created->devices.getVideoDevices())
-      created->paths.emplace_back(device->getUniqueString());
-    handOut(HandleKind::DeviceList, created, list);
+    handOut(HandleKind::DeviceList, new VideoDeviceList, list);
     return KIVO_OK;
   });
 }
 
 kivo_status KIVO_CALL kivo_device_list_destroy(kivo_device_list* list) {
   return boundary(__func__, [&] {
-    destroyHandle<DeviceList>(HandleKind::DeviceList, list);
+    destroyHandle<VideoDeviceList>(HandleKind::DeviceList, list);
     return KIVO_OK;
   });
 }
 
 kivo_status KIVO_CALL kivo_device_list_count(kivo_device_list* list, size_t* count) {
   return boundary(__func__, [&] {
-    DeviceList& devices = deviceList(list);
+    VideoDeviceList& devices = deviceList(list);
     requirePointers(count);
-    *count = devices.devices.getVideoDevices().size();
+    *count = devices.getDevices().size();
     return KIVO_OK;
   });
 }
@@ -194,32 +186,32 @@ kivo_status KIVO_CALL kivo_device_list_count(kivo_device_list* list, size_t* cou
 kivo_status KIVO_CALL kivo_device_list_get(kivo_device_list* list, size_t index,
                                            kivo_device_info* info) {
   return boundary(__func__, [&] {
-    DeviceList& devices = deviceList(list);
+    VideoDeviceList& devices = deviceList(list);
     requirePointers(info);
-    const auto& entries = devices.devices.getVideoDevices();
-    requireIndex(index, entries.size());
-    info->name = entries[index]->getName();
-    info->path = devices.paths[index].c_str();
-    info->is_vfw = entries[index]->isVFW() ? 1 : 0;
+    requireIndex(index, devices.getDevices().size());
+    const VideoDeviceList::Device& device = devices.getDevices()[index];
+    info->name = device.name.c_str();
+    info->path = device.path.c_str();
+    info->is_vfw = device.vfw ? 1 : 0;
     return KIVO_OK;
   });
 }
 
 kivo_status KIVO_CALL kivo_device_graph_open(kivo_device_list* list, size_t index,
                                              int renderer_mode, kivo_device_graph** graph) {
-  return boundary(__func__, [&] {
-    DeviceList& devices = deviceList(list);
+  return boundary(__func__, [&]() -> kivo_status {
+    VideoDeviceList& devices = deviceList(list);
     requirePointers(graph);
     *graph = nullptr;
-    const auto& entries = devices.devices.getVideoDevices();
-    requireIndex(index, entries.size());
+    requireIndex(index, devices.getDevices().size());
     if (renderer_mode != KIVO_RENDER_NULL && renderer_mode != KIVO_RENDER_VIDEO)
       throw CallFailure{KIVO_E_INVALIDARG,
                         "renderer_mode is KIVO_RENDER_NULL or KIVO_RENDER_VIDEO"};
-    auto* device = dynamic_cast<VideoCaptureFilter*>(entries[index]);
-    if (!device) throw CallFailure{E_UNEXPECTED, "the list's entry is not a capture device"};
+    std::unique_ptr<VideoCaptureFilter> device;
+    const HRESULT hr = devices.open(index, device);
+    if (FAILED(hr)) return hr;
     auto created = std::make_unique<DeviceGraph>();
-    created->graph = std::make_unique<VideoCaptureGraph>(device, renderer_mode);
+    created->graph = std::make_unique<VideoCaptureGraph>(device.get(), renderer_mode);
     attachCallback(*created);
     handOut(HandleKind::DeviceGraph, created.release(), graph);
     return KIVO_OK;

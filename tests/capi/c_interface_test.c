@@ -43,6 +43,8 @@ static void KIVO_CALL ignore_frame(void* context, const kivo_frame* frame) {
   (void)frame;
 }
 
+static int open_camera(const char* name, kivo_device_graph** graph);
+
 static char media_path[MAX_PATH];
 
 static const char* media(const char* name) {
@@ -126,7 +128,7 @@ static void refuses_handles_that_are_null_destroyed_or_of_another_kind(void) {
   CHECK_STATUS(KIVO_E_HANDLE, kivo_file_graph_destroy(NULL));
 
   CHECK_STATUS(KIVO_OK, kivo_device_list_create(&list));
-  CHECK_STATUS(KIVO_OK, kivo_device_graph_open(list, 0, KIVO_RENDER_NULL, &graph));
+  CHECK(open_camera("KIVO Test Camera", &graph));
   CHECK_STATUS(KIVO_OK, kivo_file_graph_open(media("rgb24_160x120_10fps_20f.avi"), &file));
   /* Each handle passed where another kind is expected. */
   every_entry_point((kivo_device_list*)file, (kivo_device_graph*)list, (kivo_file_graph*)graph,
@@ -162,7 +164,7 @@ static void refuses_null_pointers_and_bad_values(void) {
   CHECK_STATUS(KIVO_E_BOUNDS, kivo_device_graph_open(list, 1000, KIVO_RENDER_NULL, &graph));
   CHECK_STATUS(KIVO_E_INVALIDARG, kivo_device_graph_open(list, 0, -1, &graph));
   CHECK_STATUS(KIVO_E_POINTER, kivo_device_graph_open(list, 0, KIVO_RENDER_NULL, NULL));
-  CHECK_STATUS(KIVO_OK, kivo_device_graph_open(list, 0, KIVO_RENDER_NULL, &graph));
+  CHECK(open_camera("KIVO Test Camera", &graph));
   CHECK_STATUS(KIVO_E_POINTER, kivo_device_graph_is_running(graph, NULL));
   CHECK_STATUS(KIVO_E_POINTER, kivo_device_graph_select_format_by_name(graph, NULL));
   CHECK_STATUS(KIVO_E_POINTER, kivo_device_graph_get_property(graph, NULL, (int32_t*)text));
@@ -181,7 +183,6 @@ static void refuses_null_pointers_and_bad_values(void) {
 /* Formats, inputs, properties, positions and media info exist from the
    first render to the next reset. */
 static void refuses_calls_before_render(void) {
-  kivo_device_list* list = NULL;
   kivo_device_graph* graph = NULL;
   kivo_file_graph* file = NULL;
   size_t count;
@@ -189,9 +190,7 @@ static void refuses_calls_before_render(void) {
   kivo_media_info info;
   int64_t frames;
   int32_t value;
-  CHECK_STATUS(KIVO_OK, kivo_device_list_create(&list));
-  CHECK_STATUS(KIVO_OK, kivo_device_graph_open(list, 0, KIVO_RENDER_NULL, &graph));
-  CHECK_STATUS(KIVO_OK, kivo_device_list_destroy(list)); /* the graph keeps its device */
+  CHECK(open_camera("KIVO Test Camera", &graph)); /* the graph outlives its list */
   CHECK_STATUS(KIVO_E_WRONG_STATE, kivo_device_graph_format_count(graph, &count));
   CHECK_STATUS(KIVO_E_WRONG_STATE, kivo_device_graph_select_format(graph, 0));
   CHECK_STATUS(KIVO_E_WRONG_STATE, kivo_device_graph_input_count(graph, &count));
@@ -334,7 +333,7 @@ static void reads_a_file(void) {
   kivo_media_info info;
   int64_t frames = 0;
   double seconds = 0;
-  int finished = 0, waited;
+  int finished = 0, waited, rows_bottom_up;
   const char* codec = NULL;
   seen.enough = CreateEventW(NULL, TRUE, FALSE, NULL);
   seen.wanted = 10;
@@ -344,6 +343,7 @@ static void reads_a_file(void) {
   CHECK_STATUS(KIVO_OK, kivo_file_graph_render(file, 0));
   CHECK_STATUS(KIVO_OK, kivo_file_graph_video_info(file, &info));
   CHECK(info.width == 160 && abs(info.height) == 120 && strcmp(info.format, "RGB24") == 0);
+  rows_bottom_up = info.height > 0; /* Wine 10's decoder gives top-down rows, Wine 8's not */
   CHECK_STATUS(KIVO_E_NOT_FOUND, kivo_file_graph_audio_info(file, &info));
   /* Wine's parsers measure in time only: the frame unit fails as the C++
      call throws, with its exception named. */
@@ -363,7 +363,8 @@ static void reads_a_file(void) {
     if (!finished) WaitForSingleObject(seen.enough, 10); /* already set: a bounded poll step */
   }
   CHECK(finished && seen.count == 20);
-  CHECK(seen.first.width == 160 && seen.first.stride == 480 && seen.first.bottom_up);
+  CHECK(seen.first.bottom_up == rows_bottom_up);
+  CHECK(seen.first.width == 160 && seen.first.stride == 480);
   CHECK(seen.first_size == 160 * 120 * 3 && fabs(seen.first.time) < 0.001);
   CHECK_STATUS(KIVO_OK, kivo_file_graph_destroy(file));
 
