@@ -1,6 +1,7 @@
 #include <kivo/rot_register.h>
 
 #include "foundation/replaceable.h"
+#include "foundation/system_library.h"
 
 namespace kivo {
 
@@ -13,8 +14,11 @@ std::wstring ROTRegister::itemName(const void* graph, DWORD processId) {
   // Only the low half of a 64-bit address fits the conventional name.
   const DWORD lowAddress = static_cast<DWORD>(reinterpret_cast<DWORD_PTR>(graph));
   // "FilterGraph " + 8 digits + " pid " + 8 digits + NUL fits easily.
-  WCHAR name[64];
-  wsprintfW(name, L"FilterGraph %08x pid %08x", lowAddress, processId);
+  WCHAR name[64] = {};
+  // user32.dll, on first use: few hosts register their graphs.
+  using Format = int(WINAPIV*)(LPWSTR buffer, LPCWSTR format, ...);
+  static const auto format = systemFunctionOf<Format>(L"user32.dll", "wsprintfW");
+  if (format) format(name, L"FilterGraph %08x pid %08x", lowAddress, processId);
   return name;
 }
 
