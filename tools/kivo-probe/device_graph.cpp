@@ -133,13 +133,19 @@ std::string describeKind(const BaseProperty& property, const std::map<std::strin
   return "other";
 }
 
-std::string valueText(long value, const std::map<std::string, long>* names) {
+// The first of `names` that carries `value`; empty when none does.
+std::string nameOf(long value, const std::map<std::string, long>* names) {
   if (names) {
     for (const auto& entry : *names) {
-      if (entry.second == value) return entry.first + " (" + std::to_string(value) + ")";
+      if (entry.second == value) return entry.first;
     }
   }
-  return std::to_string(value);
+  return std::string();
+}
+
+std::string valueText(long value, const std::map<std::string, long>* names) {
+  const std::string name = nameOf(value, names);
+  return name.empty() ? std::to_string(value) : name + " (" + std::to_string(value) + ")";
 }
 
 // "  range 0..255 step 1, default 128, control auto+manual"
@@ -305,6 +311,86 @@ void describeFormat(DeviceGraph& graph, size_t index, const VideoCapability& cap
   out("   frame rates: " + framesPerSecondList(*graph));
 }
 
+// The --json counterparts of describeFormat and describeProperty: the same
+// facts, as the keys that command_line.cpp documents.
+
+void writeFormatJson(DeviceGraph& graph, size_t index, const VideoCapability& capability,
+                     JsonWriter& document) {
+  const VideoSubtype& subtype = capability.getSubtype();
+  graph->setSelectedCapID(static_cast<int>(index));
+  document.beginObject();
+  document.key("index").integer(static_cast<long long>(index));
+  document.key("name").string(capability.getFullName());
+  document.key("width").integer(capability.getMaxWidth());
+  document.key("height").integer(capability.getMaxHeight());
+  document.key("min_width").integer(capability.getMinWidth());
+  document.key("min_height").integer(capability.getMinHeight());
+  document.key("subtype").string(subtype.getName());
+  document.key("colour_space").string(categoryName(subtype.getColorspaceType()));
+  document.key("compressed").boolean(subtype.isCompressed());
+  document.key("frame_rates").beginArray();
+  for (const auto& entry : graph->getFrameRates()) {
+    document.beginObject(JsonWriter::OneLine).key("fps").number(entry.first);
+    document.key("interval").integer(entry.second).endObject();
+  }
+  document.endArray().endObject();
+}
+
+void writeRangeJson(const IRangeProperty* range, JsonWriter& document) {
+  if (!range) {
+    document.null();
+    return;
+  }
+  long minimum = 0, maximum = 0, step = 0, defaultValue = 0, caps = 0;
+  range->getRange(minimum, maximum, step, defaultValue, caps);
+  document.beginObject().key("minimum").integer(minimum).key("maximum").integer(maximum);
+  document.key("step").integer(step).key("default_value").integer(defaultValue);
+  document.key("caps_flags").integer(caps).key("control").beginArray(JsonWriter::OneLine);
+  if (caps & 1) document.string("auto");
+  if (caps & 2) document.string("manual");
+  document.endArray().endObject();
+}
+
+void writeEnumerationJson(const IEnumProperty* enumerated, JsonWriter& document) {
+  if (!enumerated) {
+    document.null();
+    return;
+  }
+  document.beginObject().key("values").beginArray();
+  for (const auto& entry : enumerated->getConstraints()) {
+    document.beginObject(JsonWriter::OneLine).key("name").string(entry.first);
+    document.key("value").integer(entry.second).endObject();
+  }
+  const char* defaultName = enumerated->getDefaultName();
+  document.endArray().key("default_value").integer(enumerated->getDefaultValue());
+  document.key("default_name").stringOrNull(defaultName ? defaultName : "").endObject();
+}
+
+void writePropertyJson(const BaseProperty& property, JsonWriter& document) {
+  const std::map<std::string, long>* names = nullptr;
+  document.beginObject().key("name").string(property.getName());
+  document.key("kind").string(describeKind(property, &names));
+  document.key("supported").boolean(property.isSupported());
+  document.key("settable").boolean(property.isSettable());
+  writeRangeJson(dynamic_cast<const IRangeProperty*>(&property), document.key("range"));
+  writeEnumerationJson(dynamic_cast<const IEnumProperty*>(&property), document.key("enumeration"));
+  const BaseProperty* mode = property.getDependentProperty();
+  document.key("mode").stringOrNull(mode ? mode->getName() : "");
+  const auto* modeOf = dynamic_cast<const IRangeModeProperty*>(&property);
+  const BaseProperty* controlled = modeOf ? modeOf->getRangeProperty() : nullptr;
+  document.key("controls").stringOrNull(controlled ? controlled->getName() : "");
+  long current = 0;
+  const long hr = property.getValue(&current);
+  if (SUCCEEDED(hr)) {
+    document.key("current").integer(current);
+  } else {
+    document.key("current").null();
+  }
+  document.key("current_name").stringOrNull(SUCCEEDED(hr) ? nameOf(current, names) : "");
+  document.key("current_error").stringOrNull(FAILED(hr) ? describeHResult(hr) : "");
+  document.endObject();
+}
+
 // A capture from a device, step by step: open the device with the format,
 // rate and input asked for, start it, prepare the frame files, pump the
 // frames into them, stop and report.
@@ -402,10 +488,29 @@ class Capture {
 
 }  // namespace
 
+// {"device": NAME, KEY: [...]} with the array's elements written by `write`.
+template <class WriteElements>
+void printDeviceJson(const DeviceGraph& graph, const char* key, WriteElements write) {
+  JsonWriter document;
+  document.beginObject().key("device").string(graph.name());
+  document.key(key).beginArray();
+  write(document);
+  document.endArray().endObject();
+  printDocument(document);
+}
+
 int runFormats(const Invocation& invocation) {
   DeviceGraph graph(invocation.arguments[0]);
   graph.render(false);
   VideoCaps* caps = graph->getVideoCapabilities();
+  if (invocation.has("--json")) {
+    printDeviceJson(graph, "formats", [&](JsonWriter& document) {
+      if (!caps) return;
+      const std::vector<VideoCapability>& list = caps->getCapabilityList();
+      for (size_t i = 0; i < list.size(); ++i) writeFormatJson(graph, i, list[i], document);
+    });
+    return kExitOk;
+  }
   if (!caps || caps->getNumberOfCapabilities() == 0) {
     out("\"" + graph.name() + "\" lists no format");
     return kExitOk;
@@ -420,6 +525,14 @@ int runProperties(const Invocation& invocation) {
   DeviceGraph graph(invocation.arguments[0]);
   graph.render(false);
   const auto container = graph->getPropertyContainer();
+  if (invocation.has("--json")) {
+    printDeviceJson(graph, "properties", [&](JsonWriter& document) {
+      for (const auto& entry : container) {
+        if (entry.second) writePropertyJson(*entry.second, document);
+      }
+    });
+    return kExitOk;
+  }
   if (container.empty()) {
     out("\"" + graph.name() + "\" has no property");
     return kExitOk;
@@ -445,6 +558,18 @@ int runInputs(const Invocation& invocation) {
   DeviceGraph graph(invocation.arguments[0]);
   graph.render(false);
   VideoInputs* inputs = graph->getVideoInputs();
+  if (invocation.has("--json")) {
+    printDeviceJson(graph, "inputs", [&](JsonWriter& document) {
+      if (!inputs) return;
+      const int selected = inputs->getSelectedInput();
+      for (const auto& entry : inputs->getInputs()) {
+        document.beginObject(JsonWriter::OneLine).key("name").string(entry.first);
+        document.key("index").integer(entry.second);
+        document.key("selected").boolean(entry.second == selected).endObject();
+      }
+    });
+    return kExitOk;
+  }
   if (!inputs || inputs->getNumberOfInputs() == 0) {
     out("\"" + graph.name() + "\" has no connector input to choose");
     return kExitOk;

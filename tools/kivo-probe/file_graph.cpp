@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <kivo/duration_unsupported_exception.h>
@@ -37,11 +38,17 @@ std::string videoInfoText(const DXMediaInfo& info) {
   return buffer;
 }
 
+// Audio that came as WAVE_FORMAT_EXTENSIBLE: a sub-format, or speaker
+// positions.
+bool isExtensible(const DXMediaInfo& info) {
+  return info.getAudioSubFormatName() != info.getFormatName() || info.getAudioChannelMask() != 0;
+}
+
 // An extensible format is named by its sub-format, with what the extension
 // adds: "PCM (extensible: 24 valid bits, channel mask 0x3F) 48000 Hz, ...".
 std::string audioInfoText(const DXMediaInfo& info) {
   std::string name = info.getAudioSubFormatName();
-  if (name != info.getFormatName() || info.getAudioChannelMask() != 0) {
+  if (isExtensible(info)) {
     char extension[96];
     std::snprintf(extension, sizeof extension, " (extensible: %d valid bits, channel mask 0x%X)",
                   info.getAudioValidBitsPerSample(), info.getAudioChannelMask());
@@ -54,32 +61,107 @@ std::string audioInfoText(const DXMediaInfo& info) {
   return buffer;
 }
 
-// What `query` says, or "unsupported" when the file cannot say it.
+// What `query` says, or nothing when the file cannot say it.
 template <class Unsupported, class Query>
-std::string orUnsupported(Query query) {
+auto unlessUnsupported(Query query) -> std::optional<decltype(query())> {
   try {
     return query();
   } catch (const Unsupported&) {
-    return "unsupported";
+    return std::nullopt;
   }
 }
 
-void printDurationsAndPosition(FileCaptureGraph& graph) {
-  out("duration: " + orUnsupported<DurationUnsupportedException>([&] {
-        return std::to_string(graph.getDurationInFrames());
-      }) +
-      " frames, " + orUnsupported<DurationUnsupportedException>([&] {
-        return std::to_string(graph.getDurationInSamples());
-      }) +
-      " samples, " + orUnsupported<DurationUnsupportedException>([&] {
-        return formatSeconds(graph.getDurationInSeconds());
-      }));
-  out("position: frame " + orUnsupported<PositionUnsupportedException>([&] {
-        return std::to_string(graph.getPositionInFrames());
-      }) +
-      ", " + orUnsupported<PositionUnsupportedException>([&] {
-        return formatSeconds(graph.getPositionInSeconds());
-      }));
+// The length of a file in each unit, or the position in two; each absent
+// when the file cannot say it.
+struct Duration {
+  std::optional<long long> frames;
+  std::optional<long long> samples;
+  std::optional<double> seconds;
+};
+struct Position {
+  std::optional<long long> frame;
+  std::optional<double> seconds;
+};
+
+Duration durationOf(FileCaptureGraph& graph) {
+  using Unsupported = DurationUnsupportedException;
+  return {unlessUnsupported<Unsupported>([&] { return graph.getDurationInFrames(); }),
+          unlessUnsupported<Unsupported>([&] { return graph.getDurationInSamples(); }),
+          unlessUnsupported<Unsupported>([&] { return graph.getDurationInSeconds(); })};
+}
+
+Position positionOf(FileCaptureGraph& graph) {
+  using Unsupported = PositionUnsupportedException;
+  return {unlessUnsupported<Unsupported>([&] { return graph.getPositionInFrames(); }),
+          unlessUnsupported<Unsupported>([&] { return graph.getPositionInSeconds(); })};
+}
+
+std::string countText(const std::optional<long long>& count) {
+  return count ? std::to_string(*count) : "unsupported";
+}
+
+std::string secondsText(const std::optional<double>& seconds) {
+  return seconds ? formatSeconds(*seconds) : "unsupported";
+}
+
+void printDurationAndPosition(const Duration& duration, const Position& position) {
+  out("duration: " + countText(duration.frames) + " frames, " + countText(duration.samples) +
+      " samples, " + secondsText(duration.seconds));
+  out("position: frame " + countText(position.frame) + ", " + secondsText(position.seconds));
+}
+
+// The --json counterparts of the lines above, as the keys that
+// command_line.cpp documents.
+
+JsonWriter& integerOrNull(JsonWriter& document, const std::optional<long long>& value) {
+  return value ? document.integer(*value) : document.null();
+}
+
+JsonWriter& numberOrNull(JsonWriter& document, const std::optional<double>& value) {
+  return value ? document.number(*value) : document.null();
+}
+
+void writeDurationJson(const Duration& duration, JsonWriter& document) {
+  document.beginObject(JsonWriter::OneLine);
+  integerOrNull(document.key("frames"), duration.frames);
+  integerOrNull(document.key("samples"), duration.samples);
+  numberOrNull(document.key("seconds"), duration.seconds);
+  document.endObject();
+}
+
+void writePositionJson(const Position& position, JsonWriter& document) {
+  document.beginObject(JsonWriter::OneLine);
+  integerOrNull(document.key("frame"), position.frame);
+  numberOrNull(document.key("seconds"), position.seconds);
+  document.endObject();
+}
+
+void writeVideoJson(const DXMediaInfo* info, JsonWriter& document) {
+  if (!info) {
+    document.null();
+    return;
+  }
+  document.beginObject().key("format").string(info->getFormatName());
+  document.key("width").integer(info->getVideoWidth());
+  document.key("height").integer(info->getVideoHeight());
+  document.key("bit_depth").integer(info->getVideoBitDepth());
+  document.key("fps").number(info->getAverageFrameRate()).endObject();
+}
+
+void writeAudioJson(const DXMediaInfo* info, JsonWriter& document) {
+  if (!info) {
+    document.null();
+    return;
+  }
+  document.beginObject().key("format").string(info->getFormatName());
+  document.key("sub_format").string(info->getAudioSubFormatName());
+  document.key("extensible").boolean(isExtensible(*info));
+  document.key("sample_rate").integer(info->getAudioSampleRate());
+  document.key("bit_depth").integer(info->getAudioBitDepth());
+  document.key("valid_bits").integer(info->getAudioValidBitsPerSample());
+  document.key("channels").integer(info->getAudioNumChannels());
+  document.key("channel_mask").integer(info->getAudioChannelMask());
+  document.key("buffer_size").integer(info->getAudioBufferSize()).endObject();
 }
 
 // The WAV format of the connected audio, when it can be written. Audio that
@@ -145,7 +227,9 @@ class FileReading {
     if (readAudio_) {
       out("audio: " + (audioInfo ? audioInfoText(*audioInfo) : std::string("(none)")));
     }
-    printDurationsAndPosition(*graph_);
+    duration_ = durationOf(*graph_);
+    openedAt_ = positionOf(*graph_);
+    printDurationAndPosition(duration_, openedAt_);
   }
 
   void seek(const Invocation& invocation) {
@@ -156,6 +240,7 @@ class FileReading {
       } catch (const PositionUnsupportedException& exception) {
         throw Failure("cannot seek to " + formatSeconds(seconds) + ": " + exception.getMessage());
       }
+      seekSeconds_ = seconds;
       out("seeked to " + formatSeconds(seconds));
     } else if (invocation.has("--seek-frame")) {
       const long long frame = invocation.integer("--seek-frame");
@@ -165,6 +250,7 @@ class FileReading {
         throw Failure("cannot seek to frame " + std::to_string(frame) + ": " +
                       exception.getMessage());
       }
+      seekFrame_ = frame;
       out("seeked to frame " + std::to_string(frame));
     }
   }
@@ -175,12 +261,15 @@ class FileReading {
   void readAudioInstead(long failed) {
     const std::string codec = graph_->getMissingCodecName();
     if (codec != FileCaptureGraph::unknownCodec) {
-      throw Failure("cannot open \"" + path_ + "\" (missing codec: " + codec + ")", failed);
+      Failure failure("cannot open \"" + path_ + "\" (missing codec: " + codec + ")", failed);
+      failure.missingCodec = codec;
+      throw failure;
     }
     const Failure cannotOpen("cannot open \"" + path_ + "\"", failed);
     if (!readVideo_ || hasVideoStream()) throw cannotOpen;
     readVideo_ = false;
     readAudio_ = true;
+    readForAudio_ = true;
     audio_->keepBytes = !folder_.empty();
     graph_.reset(new FileCaptureGraph(tools::widen(path_)));
     requestStreams();
@@ -259,14 +348,17 @@ class FileReading {
 
   void report(bool finished) {
     if (finished) {
+      stoppedBy_ = "end_of_stream";
       out("end of stream reached");
     } else if (interrupted()) {
+      stoppedBy_ = "request";
       out("stopped on request");
     } else {
+      stoppedBy_ = "frame_limit";
       out("stopped after " + std::to_string(frameLimit_) + " frames");
     }
-    out("position: " + orUnsupported<PositionUnsupportedException>(
-                           [&] { return formatSeconds(graph_->getPositionInSeconds()); }));
+    endedAt_ = positionOf(*graph_);
+    out("position: " + secondsText(endedAt_.seconds));
     if (readAudio_) {
       out("audio read: " + std::to_string(audio_->delivered.load()) + " blocks, " +
           std::to_string(audio_->bytes.load()) + " bytes");
@@ -280,7 +372,67 @@ class FileReading {
     video_.throwIfWriteFailed();
   }
 
+  // The facts of open, seek and report as one document.
+  void printJson() const {
+    JsonWriter document;
+    document.beginObject().key("path").string(path_);
+    document.key("read_for_audio").boolean(readForAudio_);
+    writeVideoJson(readVideo_ ? graph_->getVideoInfo() : nullptr, document.key("video"));
+    writeAudioJson(readAudio_ ? graph_->getAudioInfo() : nullptr, document.key("audio"));
+    writeDurationJson(duration_, document.key("duration"));
+    writePositionJson(openedAt_, document.key("position_at_open"));
+    writePositionJson(endedAt_, document.key("position_at_end"));
+    writeSeekJson(document.key("seek"));
+    writeReadJson(document);
+    writeWrittenJson(document);
+    document.endObject();
+    printDocument(document);
+  }
+
  private:
+  void writeSeekJson(JsonWriter& document) const {
+    if (seekSeconds_) {
+      document.beginObject(JsonWriter::OneLine).key("seconds").number(*seekSeconds_).endObject();
+    } else if (seekFrame_) {
+      document.beginObject(JsonWriter::OneLine).key("frame").integer(*seekFrame_).endObject();
+    } else {
+      document.null();
+    }
+  }
+
+  // How the reading ended and what it read.
+  void writeReadJson(JsonWriter& document) const {
+    document.key("stopped_by").string(stoppedBy_);
+    document.key("frames_read").integer(static_cast<long long>(video_.state()->delivered.load()));
+    document.key("audio_read");
+    if (readAudio_) {
+      const auto blocks = static_cast<long long>(audio_->delivered.load());
+      const auto bytes = static_cast<long long>(audio_->bytes.load());
+      document.beginObject(JsonWriter::OneLine).key("blocks").integer(blocks);
+      document.key("bytes").integer(bytes).endObject();
+    } else {
+      document.null();
+    }
+  }
+
+  // What was written with --out.
+  void writeWrittenJson(JsonWriter& document) const {
+    const std::optional<uint64_t> framesWritten = video_.framesWritten();
+    document.key("frames_written");
+    if (framesWritten) {
+      document.integer(static_cast<long long>(*framesWritten));
+    } else {
+      document.null();
+    }
+    document.key("audio_written");
+    if (writingSound_) {
+      document.beginObject(JsonWriter::OneLine).key("path").string(soundPath_);
+      document.key("bytes").integer(static_cast<long long>(sound_.dataBytes())).endObject();
+    } else {
+      document.null();
+    }
+  }
+
   void prepareFrameFiles() {
     if (readVideo_ && video_.state()->keepBytes) {
       const DXMediaInfo* info = graph_->getVideoInfo();
@@ -359,6 +511,13 @@ class FileReading {
   CallbackHolder videoCallback_;
   CallbackHolder audioCallback_;
   std::unique_ptr<FileCaptureGraph> graph_;
+  bool readForAudio_ = false;  // no video stream: read for the audio instead
+  Duration duration_;
+  Position openedAt_;
+  Position endedAt_;
+  std::optional<double> seekSeconds_;
+  std::optional<long long> seekFrame_;
+  std::string stoppedBy_;
   WavWriter sound_;
   std::string soundPath_;
   bool writingSound_ = false;
@@ -380,6 +539,7 @@ int runFile(const Invocation& invocation) {
   const bool finished = reading.pump();
   reading.stop();
   reading.report(finished);
+  if (invocation.has("--json")) reading.printJson();
   return kExitOk;
 }
 

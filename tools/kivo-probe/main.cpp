@@ -11,6 +11,7 @@
 #include <kivo/platform.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,13 +21,46 @@ void check(long hr, const std::string& what) {
   if (FAILED(hr)) throw Failure(what, hr);
 }
 
+namespace {
+
+bool textLines = true;
+
+}  // namespace
+
 void out(const std::string& line) {
+  if (!textLines) return;
   std::fputs(line.c_str(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
 }
 
+void setTextOutput(bool on) { textLines = on; }
+
+bool textOutput() { return textLines; }
+
+void printDocument(const JsonWriter& document) {
+  std::fputs((document.text() + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
+
 namespace {
+
+// {"error": {"message": ..., "status": "0x80004005" or null}} and, when the
+// failure named it, the missing decoder.
+JsonWriter errorDocument(const std::string& message, const std::optional<Failure>& failure) {
+  char status[16] = "";
+  if (failure && failure->hasStatus) {
+    std::snprintf(status, sizeof status, "0x%08lX", static_cast<unsigned long>(failure->hr));
+  }
+  JsonWriter document;
+  document.beginObject().key("error").beginObject().key("message").string(message);
+  document.key("status").stringOrNull(status);
+  if (failure && !failure->missingCodec.empty()) {
+    document.key("missing_codec").string(failure->missingCodec);
+  }
+  document.endObject().endObject();
+  return document;
+}
 
 int dispatch(const Invocation& invocation) {
   const std::string& command = invocation.command;
@@ -54,7 +88,10 @@ int run(const std::vector<std::string>& args) {
     // Nothing asked for at all is a usage error; asking for help is not.
     return invocation.help ? kExitOk : kExitUsage;
   }
+  const bool json = invocation.has("--json");
+  setTextOutput(!json);
   std::string message;
+  std::optional<Failure> failed;
   try {
     watchForInterruption();
     tools::ComApartment com;
@@ -62,6 +99,7 @@ int run(const std::vector<std::string>& args) {
     return dispatch(invocation);
   } catch (const Failure& failure) {
     message = failure.hasStatus ? failure.what + ": " + describeHResult(failure.hr) : failure.what;
+    failed = failure;
   } catch (const HRException& exception) {
     message = std::string("kivo failed: ") + exception.getMessage() +
               (*exception.getID() ? " " : "") + exception.getID();
@@ -71,6 +109,7 @@ int run(const std::vector<std::string>& args) {
   // What the command printed before it failed comes first.
   std::fflush(stdout);
   std::fprintf(stderr, "kivo-probe: %s: %s\n", invocation.command.c_str(), message.c_str());
+  if (json) printDocument(errorDocument(message, failed));
   return kExitFailed;
 }
 

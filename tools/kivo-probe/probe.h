@@ -3,6 +3,7 @@
 // Shared pieces of kivo-probe's commands.
 
 #include "core/command_line.h"
+#include "core/json.h"
 
 #include <string>
 
@@ -19,6 +20,9 @@ struct Failure {
   std::string what;
   long hr = 0;
   bool hasStatus = false;
+  // A file that cannot be opened: the decoder it needs, when the diagnosis
+  // named one (the text is in `what` as well; --json gives it a key).
+  std::string missingCodec;
 
   explicit Failure(std::string text) : what(std::move(text)) {}
   Failure(std::string text, long status) : what(std::move(text)), hr(status), hasStatus(true) {}
@@ -29,6 +33,14 @@ void check(long hr, const std::string& what);
 
 // Prints a line to standard output at once (progress lines use "\r").
 void out(const std::string& line);
+
+// With --json, standard output carries the document alone: the text lines
+// (out) and the progress line are not printed.
+void setTextOutput(bool on);
+bool textOutput();
+
+// Prints a complete JSON document to standard output.
+void printDocument(const JsonWriter& document);
 
 int runDevices(const Invocation& invocation);
 int runFormats(const Invocation& invocation);

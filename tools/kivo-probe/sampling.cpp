@@ -142,6 +142,7 @@ void FrameStream::throwIfWriteFailed() const {
 }
 
 void ProgressLine::show(const std::string& text, bool force) {
+  if (!textOutput()) return;
   const double t = now();
   if (!force && shown_ && t - lastShown_ < 0.25) return;
   std::string line = text;

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <kivo/media_cb.h>
@@ -117,6 +118,11 @@ class FrameStream {
   bool reachedLimit() const {
     return limit_ && state_->delivered.load() >= limit_ &&
            (!writer_ || writer_->written() + writer_->failed() >= limit_);
+  }
+  // How many frames were written; nothing when none are.
+  std::optional<uint64_t> framesWritten() const {
+    if (!writer_) return std::nullopt;
+    return writer_->written();
   }
   // "N frames written to FOLDER" when frames are written; then a Failure
   // naming the first frame that could not be.

@@ -10,6 +10,105 @@ namespace {
 const Option kRegisterGraph = {"--register-graph", ValueKind::Flag, nullptr, nullptr,
                                "register the graph for outside graph inspection tools"};
 
+// The documents that --json prints, key by key: the one description of
+// them, shown by each command's help. Keys are snake_case and stay as they
+// are; a key may be added, none renamed or removed.
+const char kDevicesJson[] =
+    "  devices            array, in the order of the indexes:\n"
+    "    index            integer\n"
+    "    name             text: the friendly name\n"
+    "    device_path      text, or null when the device has none\n"
+    "    vfw              boolean: a Video for Windows device\n";
+
+const char kFormatsJson[] =
+    "  device             text: the device's friendly name\n"
+    "  formats            array, in the order of the indexes:\n"
+    "    index            integer\n"
+    "    name             text: the full name, as capture --format takes it\n"
+    "    width, height, min_width, min_height\n"
+    "                     integers: the largest and the smallest size\n"
+    "    subtype          text\n"
+    "    colour_space     text: monochrome, RGB, YUV, semi-planar YUV or none\n"
+    "    compressed       boolean\n"
+    "    frame_rates      array, fastest first, empty when the device lists none:\n"
+    "      fps            number: frames per second\n"
+    "      interval       integer: the frame interval in 100 ns units\n";
+
+const char kPropertiesJson[] =
+    "  device             text: the device's friendly name\n"
+    "  properties         array, by name:\n"
+    "    name             text\n"
+    "    kind             text: range, enumerated, mode or other\n"
+    "    supported, settable  booleans\n"
+    "    range            object for a range, else null:\n"
+    "      minimum, maximum, step, default_value, caps_flags  integers\n"
+    "      control        array of \"auto\" and \"manual\", as caps_flags allow\n"
+    "    enumeration      object for enumerated and mode, else null:\n"
+    "      values         array of {name: text, value: integer}, by name\n"
+    "      default_value  integer\n"
+    "      default_name   text, or null when no name carries the default\n"
+    "    mode             text: the name of its mode companion, or null\n"
+    "    controls         text: for a mode, the property it switches, or null\n"
+    "    current          integer, or null when it cannot be read\n"
+    "    current_name     text: the name of the current value, or null\n"
+    "    current_error    text: why the value cannot be read, or null\n";
+
+const char kInputsJson[] =
+    "  device             text: the device's friendly name\n"
+    "  inputs             array, by name, empty when there is none to choose:\n"
+    "    name             text\n"
+    "    index            integer\n"
+    "    selected         boolean\n";
+
+const char kFileJson[] =
+    "  path               text, as given\n"
+    "  read_for_audio     boolean: it has no video stream and was read for audio\n"
+    "  video              object when video is read, else null:\n"
+    "    format           text\n"
+    "    width, height, bit_depth  integers (a negative height: top-down rows)\n"
+    "    fps              number: the average frame rate\n"
+    "  audio              object when audio is read (--audio), else null:\n"
+    "    format, sub_format  texts: the format tag's name and, for an\n"
+    "                     extensible block, the sub-format's\n"
+    "    extensible       boolean\n"
+    "    sample_rate, bit_depth, valid_bits, channels, channel_mask,\n"
+    "    buffer_size      integers\n"
+    "  duration           {frames, samples: integers, seconds: number}\n"
+    "  position_at_open   {frame: integer, seconds: number}\n"
+    "  position_at_end    {frame: integer, seconds: number}\n"
+    "                     (each null when the file cannot say it)\n"
+    "  seek               {seconds: number} or {frame: integer} as asked, or null\n"
+    "  stopped_by         text: end_of_stream, frame_limit or request (Ctrl+C)\n"
+    "  frames_read        integer\n"
+    "  audio_read         {blocks, bytes: integers}, or null when audio is not read\n"
+    "  frames_written     integer, or null when no frame is written\n"
+    "  audio_written      {path: text, bytes: integer}, or null\n"
+    "A file that cannot be opened for want of a decoder that the diagnosis\n"
+    "named gives error.missing_codec (text) besides the message and status.\n";
+
+const char kDxVersionJson[] =
+    "  version            text\n"
+    "  packed             integer: the packed number (hexadecimal in the text)\n";
+
+const Option kJson = {"--json", ValueKind::Flag, nullptr, nullptr,
+                      "print one JSON document instead of text (keys below)"};
+
+// The commands that take --json, each with the keys of its document.
+const std::pair<const char*, const char*> kJsonCommands[] = {
+    {"devices", kDevicesJson}, {"formats", kFormatsJson}, {"properties", kPropertiesJson},
+    {"inputs", kInputsJson},   {"file", kFileJson},       {"dxversion", kDxVersionJson}};
+
+// Gives the commands of kJsonCommands their --json option and document.
+void addJsonOption(std::vector<Command>* all) {
+  for (Command& command : *all) {
+    for (const auto& entry : kJsonCommands) {
+      if (std::string(entry.first) != command.name) continue;
+      command.options.push_back(kJson);
+      command.json = entry.second;
+    }
+  }
+}
+
 std::vector<Command> buildCommands() {
   std::vector<Command> all;
   all.push_back({"devices", "", 0, 0, "list the video capture devices",
@@ -71,6 +170,7 @@ std::vector<Command> buildCommands() {
                  "Prints the DirectX version found from the system files, as text and packed."});
   all.push_back({"help", "[COMMAND]", 0, 1, "show the help of kivo-probe or of a command",
                  "Shows the overview of the commands, or the help of COMMAND."});
+  addJsonOption(&all);
   return all;
 }
 
@@ -233,6 +333,15 @@ std::string commandHelp(const Command& command) {
     }
   }
   text += "  --help                show this help\n";
+  if (command.json) {
+    text += std::string("\nwith --json, standard output is one JSON object with the keys:\n") +
+            command.json +
+            "On failure (exit status 1) the object is instead\n"
+            "  {\"error\": {\"message\": text, \"status\": \"0x80070002\" or null}}\n"
+            "and the message is on standard error as well. "
+            "A wrong command line (exit\n"
+            "status 2) is reported on standard error only.\n";
+  }
   return text;
 }
 

@@ -28,6 +28,9 @@ struct Command {
   std::vector<Option> options = {};
   // Pairs of options that cannot be given together.
   std::vector<std::pair<const char*, const char*>> exclusive = {};
+  // For a command that takes --json: the keys of its document, as its help
+  // shows them. Null for the others.
+  const char* json = nullptr;
 };
 
 // Every command, in the order the help lists them.
