@@ -183,6 +183,10 @@ check(by_name.get("KIVO Test Camera (No Path)", {}).get("device_path", 0) is Non
 check(NON_ASCII in by_name, f"the devices include {NON_ASCII}")
 check([d["index"] for d in devices] == list(range(len(devices))), "indexes in order")
 check(NON_ASCII.encode("utf-8") in probe("devices", "--json")[1], "UTF-8 passes through")
+# The list binds no driver: a Video for Windows device is known by its
+# registration, and a device whose driver cannot be bound is listed.
+check(by_name.get("KIVO Test Camera (VFW)", {}).get("vfw") is True, "the VFW camera is VFW")
+check("KIVO Test Camera (Broken)" in by_name, "the camera that cannot be bound is listed")
 
 # formats: names with their sizes, rates in frames per second and in 100 ns.
 formats = checked("formats", CAMERA)
@@ -270,6 +274,9 @@ check("there is no device 99" in no_device.get("error", {}).get("message", ""), 
 missing = missing.get("error", {})
 check(re.fullmatch(r"0x[0-9A-F]{8}", missing.get("status") or ""), f"status {missing}")
 check(windows_path("no_such_file.avi") in missing.get("message", ""), f"the path in {missing}")
+# Opening the camera that cannot be bound fails with the platform's status.
+broken, _ = run_json("formats", "KIVO Test Camera (Broken)", status=1)
+check(re.fullmatch(r"0x[0-9A-F]{8}", broken.get("error", {}).get("status") or ""), f"{broken}")
 # No DivX decoder is installed here: the diagnosis names the one missing.
 divx, _ = run_json("file", windows_path("divx_160x120.avi"), status=1)
 check(divx.get("error", {}).get("missing_codec") == "DivX", f"the missing codec: {divx}")

@@ -6,8 +6,8 @@
 #include "probe.h"
 #include "sampling.h"
 
-#include <kivo/filter_enums.h>
 #include <kivo/video_capture_filter.h>
+#include <kivo/video_device_list.h>
 
 #include <cmath>
 #include <cstdio>
@@ -39,21 +39,22 @@ const int kNullRenderer = 0;
 // How long a started device may take to deliver its first frame.
 const double kFirstFrameTimeout = 10.0;
 
-// The device named on the command line, opened in a graph. The graph
-// copies the device, so the enumeration can go once the graph exists.
+// The device named on the command line, opened in a graph. Only that
+// device is bound; the graph copies it, so the list can go once the graph
+// exists.
 class DeviceGraph {
  public:
   explicit DeviceGraph(const std::string& wanted) {
-    FilterEnums enums;
+    const VideoDeviceList list;
     std::vector<std::string> names;
-    for (const Filter* device : enums.getVideoDevices()) names.push_back(device->getName());
+    for (const auto& device : list.getDevices()) names.push_back(device.name);
     size_t index = 0;
     std::string error;
     if (!selectDevice(names, wanted, &index, &error)) throw Failure(error);
-    auto* device = dynamic_cast<VideoCaptureFilter*>(enums.getVideoDevices()[index]);
-    if (!device) throw Failure("\"" + names[index] + "\" is not a video capture filter");
     name_ = names[index];
-    graph_.reset(new VideoCaptureGraph(device, kNullRenderer));
+    std::unique_ptr<VideoCaptureFilter> device;
+    check(list.open(index, device), "cannot open \"" + name_ + "\"");
+    graph_.reset(new VideoCaptureGraph(device.get(), kNullRenderer));
   }
   ~DeviceGraph() {
     // Stop and tear down before anything else goes; a graph whose threads

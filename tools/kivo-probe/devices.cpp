@@ -2,9 +2,8 @@
 
 #include "probe.h"
 
-#include <kivo/filter.h>
-#include <kivo/filter_enums.h>
 #include <kivo/util.h>
+#include <kivo/video_device_list.h>
 
 #include <cstdio>
 #include <string>
@@ -14,16 +13,15 @@ namespace kivo::probe {
 
 namespace {
 
-void printDevicesJson(const std::vector<Filter*>& devices) {
+void printDevicesJson(const std::vector<VideoDeviceList::Device>& devices) {
   JsonWriter document;
   document.beginObject().key("devices").beginArray();
   for (size_t i = 0; i < devices.size(); ++i) {
-    const Filter* device = devices[i];
     document.beginObject();
     document.key("index").integer(static_cast<long long>(i));
-    document.key("name").string(device->getName());
-    document.key("device_path").stringOrNull(device->getUniqueString());
-    document.key("vfw").boolean(device->isVFW());
+    document.key("name").string(devices[i].name);
+    document.key("device_path").stringOrNull(devices[i].path);
+    document.key("vfw").boolean(devices[i].vfw);
     document.endObject();
   }
   document.endArray().endObject();
@@ -32,9 +30,10 @@ void printDevicesJson(const std::vector<Filter*>& devices) {
 
 }  // namespace
 
+// The devices as registered: listing them opens no driver.
 int runDevices(const Invocation& invocation) {
-  FilterEnums enums;
-  const auto& devices = enums.getVideoDevices();
+  const VideoDeviceList list;
+  const auto& devices = list.getDevices();
   if (invocation.has("--json")) {
     printDevicesJson(devices);
     return kExitOk;
@@ -44,11 +43,9 @@ int runDevices(const Invocation& invocation) {
     return kExitOk;
   }
   for (size_t i = 0; i < devices.size(); ++i) {
-    const Filter* device = devices[i];
-    const std::string path = device->getUniqueString();
-    out(std::to_string(i) + ": " + device->getName());
-    out(std::string("   device path: ") + (path.empty() ? "(none)" : path));
-    out(std::string("   Video for Windows: ") + (device->isVFW() ? "yes" : "no"));
+    out(std::to_string(i) + ": " + devices[i].name);
+    out("   device path: " + (devices[i].path.empty() ? std::string("(none)") : devices[i].path));
+    out(std::string("   Video for Windows: ") + (devices[i].vfw ? "yes" : "no"));
   }
   return kExitOk;
 }
