@@ -7,10 +7,12 @@ target_compile_definitions(kivo_platform INTERFACE
   STRSAFE_NO_DEPRECATE
   _WIN32_WINNT=0x0601)
 
+# The resource compiler (version resources) takes none of the compilers'
+# options: they go to C and C++ sources only.
 if(MSVC)
-  target_compile_options(kivo_platform INTERFACE /W4 /permissive- /EHsc)
+  target_compile_options(kivo_platform INTERFACE "$<$<COMPILE_LANGUAGE:C,CXX>:/W4;/permissive-;/EHsc>")
 else()
-  target_compile_options(kivo_platform INTERFACE -Wall -Wextra)
+  target_compile_options(kivo_platform INTERFACE "$<$<COMPILE_LANGUAGE:C,CXX>:-Wall;-Wextra>")
   # The runtime is linked in statically: kivo.dll and every program built
   # here need no compiler DLL at run time.
   target_link_options(kivo_platform INTERFACE -static -static-libgcc -static-libstdc++)

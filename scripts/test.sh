@@ -27,13 +27,14 @@ lane_wine8() {
 # lane, so the lanes read the same bytes and differ in Wine only; make_media
 # and make_corpus are therefore not run (nor pulled in as fixtures) inside
 # the root, which has no ffmpeg. The soak
-# runs in the wine8 lane only, and so does it_probe_json, a python3 script
-# (the root has no python).
+# runs in the wine8 lane only, and so do it_probe_json, a python3 script
+# (the root has no python), and package_consume and package_archive, which
+# build tests/consumer with MinGW (the root has no compiler).
 lane_wine10() {
   bash "$root/tests/media/make-media.sh" "$build/media"
   bash "$root/tests/media/make-corpus.sh" "$build/media/corpus"
   local exclude="$build/wine10-lane.exclude"
-  printf '%s\n' make_media make_corpus soak it_probe_json >"$exclude"
+  printf '%s\n' make_media make_corpus soak it_probe_json package_consume package_archive >"$exclude"
   "$root/scripts/wine10-root.sh" run "$root" "$build" -- \
     bash "$root/scripts/lane-ctest.sh" "$build" "$build/wineprefix-wine10" \
     -FA '^(media|corpus)$' --exclude-from-file "$exclude" "$@"

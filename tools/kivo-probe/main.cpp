@@ -8,6 +8,7 @@
 #include "sampling.h"
 
 #include <kivo/hr_exception.h>
+#include <kivo/kivo_c.h>
 #include <kivo/platform.h>
 
 #include <cstdio>
@@ -75,6 +76,14 @@ int dispatch(const Invocation& invocation) {
   throw Failure("no handler for the command \"" + command + "\"");
 }
 
+// kivo-probe's own version, then that of the kivo.dll it loaded: a kivo.dll
+// from elsewhere on the search path shows here.
+int printVersion() {
+  out(std::string("kivo-probe ") + KIVO_VERSION);
+  out(std::string("kivo.dll ") + kivo_version());
+  return kExitOk;
+}
+
 int run(const std::vector<std::string>& args) {
   Invocation invocation;
   std::string error;
@@ -82,6 +91,7 @@ int run(const std::vector<std::string>& args) {
     std::fprintf(stderr, "kivo-probe: %s\n", error.c_str());
     return kExitUsage;
   }
+  if (invocation.version) return printVersion();
   if (invocation.help || invocation.command.empty()) {
     const Command* command = findCommand(invocation.command);
     std::fputs(command ? commandHelp(*command).c_str() : generalHelp().c_str(), stdout);

@@ -274,6 +274,10 @@ const Command* findCommand(const std::string& name) {
 bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocation,
                       std::string* error) {
   *invocation = Invocation();
+  if (args.size() == 1 && args[0] == "--version") {
+    invocation->version = true;
+    return true;
+  }
   size_t next = 0;
   // Help asked before any command.
   while (next < args.size() && (args[next] == "--help" || args[next] == "-h")) {
@@ -299,7 +303,8 @@ std::string generalHelp() {
   std::string text =
       "kivo-probe: video capture devices and media files through kivo\n\n"
       "usage: kivo-probe COMMAND [ARGUMENTS] [OPTIONS]\n"
-      "       kivo-probe COMMAND --help\n\n"
+      "       kivo-probe COMMAND --help\n"
+      "       kivo-probe --version\n\n"
       "commands:\n";
   for (const Command& command : commands()) {
     std::string left = std::string("  ") + command.name;

@@ -40,10 +40,13 @@ const Command* findCommand(const std::string& name);
 // One parsed command line.
 struct Invocation : tools::ParsedOptions {
   std::string command;  // empty when only --help (or nothing) was given
+  // --version, given alone.
+  bool version = false;
 };
 
 // Parses the arguments after the program name: a command, then its
-// arguments and options (--help, -h or the "help" command ask for help).
+// arguments and options (--help, -h or the "help" command ask for help;
+// --version alone asks for the versions).
 // Unknown commands and options, missing or malformed values, wrong argument
 // counts and exclusive options are refused with a message in `error`.
 bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocation,
