@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 
 class FrameCounter : public kivo::IMediaCB {
  public:
@@ -15,13 +16,13 @@ class FrameCounter : public kivo::IMediaCB {
 };
 
 int capture() {
-  kivo::FilterEnums devices;
-  if (devices.getVideoDevices().empty()) {
-    std::printf("no video capture device\n");
+  kivo::VideoDeviceList devices;  // from the registrations: no device is opened
+  std::unique_ptr<kivo::VideoCaptureFilter> device;
+  if (FAILED(devices.open(0, device))) {  // binds the first device only
+    std::printf("no video capture device to open\n");
     return 1;
   }
-  auto* device = static_cast<kivo::VideoCaptureFilter*>(devices.getVideoDevices()[0]);
-  kivo::VideoCaptureGraph graph(device, 0);  // 0: frames end in a null renderer
+  kivo::VideoCaptureGraph graph(device.get(), 0);  // 0: frames end in a null renderer
   auto* counter = new FrameCounter;
   graph.setMediaCB(counter);  // the graph destroys it at reset
   if (FAILED(graph.render(false))) return 1;
