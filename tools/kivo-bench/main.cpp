@@ -46,7 +46,8 @@
 //   warm-up each); and the processor time per frame of all the host
 //   process's threads over S seconds (default 10) after the first frame, for
 //   kivo and the hand-built host each with a callback that only looks at the
-//   sample and with one that copies the frame. The clock is GetProcessTimes,
+//   sample and with one that copies the frame, two runs of each (the second
+//   round in the reverse order) added up. The clock is GetProcessTimes,
 //   whose step is measured and reported (10 ms under Wine, where
 //   QueryProcessCycleTime is not implemented): S must be long enough for it.
 //   render/start/first frame per format are in "device".
@@ -87,6 +88,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -626,6 +628,14 @@ void stepsJson(const char* name, const std::vector<HostRun>& runs) {
   out("}");
 }
 
+// Every run's time from creation to first frame, in the order run.
+void eachJson(const std::vector<HostRun>& runs) {
+  json += "[";
+  for (size_t i = 0; i < runs.size(); ++i)
+    out("%s%.1f", i ? ", " : "", runs[i].milliseconds("created", "first"));
+  json += "]";
+}
+
 // The modules one host had at its first frame and the other had not.
 std::vector<std::string> modulesOnlyIn(const HostRun& one, const HostRun& other) {
   const std::vector<std::string> theirs = splitList(other.values.at("modules"));
@@ -650,7 +660,11 @@ void reportOpenTimes(const OpenRuns& runs) {
   spreadJson("kivo", kivoTotal);
   out(", ");
   spreadJson("hand_built", handTotal);
-  out(", \"ratio\": %.3f},\n    \"steps_median_ms\": {", ratio);
+  out(", \"ratio\": %.3f, \"each_kivo\": ", ratio);
+  eachJson(runs.kivo);
+  out(", \"each_hand_built\": ");
+  eachJson(runs.hand);
+  out("},\n    \"steps_median_ms\": {");
   stepsJson("kivo", runs.kivo);
   out(", ");
   stepsJson("hand_built", runs.hand);
@@ -748,8 +762,8 @@ void timeOnce(ListTiming& timing) {
 void reportList(const ListTiming& timing, bool last) {
   const Spread spread = spreadOf(timing.times);
   const double each = timing.devices ? spread.median / timing.devices : 0.0;
-  std::fprintf(stderr, "  %-44s %7.2f ms for %zu devices: %.3f ms each\n", timing.label,
-               spread.median, timing.devices, each);
+  std::fprintf(stderr, "  %-44s %7.2f ms (min %.2f) for %zu devices: %.3f ms each\n", timing.label,
+               spread.median, spread.min, timing.devices, each);
   out("\"%s\": {\"devices\": %zu, ", timing.key, timing.devices);
   spreadJson("ms", spread);
   out(", \"ms_per_device\": %.3f}%s", each, last ? "" : ", ");
@@ -798,48 +812,74 @@ double processTimeStepMs() {
   return step / 1e4;
 }
 
+// A host measured for processor time per frame, and what its runs added up.
+struct CpuHost {
+  const char* name;
+  const wchar_t* program;
+  const char* extra;
+  long frames = 0;
+  double cpuMs = 0.0, window = 0.0;
+  bool failed = false;
+};
+
+void runCpuHost(CpuHost& host, const std::string& device, double seconds) {
+  char cpuSeconds[32];
+  std::snprintf(cpuSeconds, sizeof cpuSeconds, " --cpu-seconds %.3f", seconds);
+  const auto bound = kHostBound + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+  HostRun run =
+      runHost(host.program, hostArguments(device, std::string(cpuSeconds) + host.extra), bound);
+  const long frames = static_cast<long>(run.counter("cpu_frames"));
+  if (!run.ok || frames <= 0) {
+    host.failed = true;
+    return;
+  }
+  host.frames += frames;
+  host.cpuMs += run.counter("cpu_time") / 1e4;
+  host.window += std::strtod(run.values["cpu_window"].c_str(), nullptr);
+}
+
+void reportCpuHost(const CpuHost& host) {
+  if (host.failed) {
+    out(", \"%s\": {\"error\": \"no run\"}", host.name);
+    return;
+  }
+  const double perFrame = host.cpuMs / host.frames;
+  const double fps = host.frames / host.window;
+  const double core = host.cpuMs / 10.0 / host.window;
+  std::fprintf(stderr,
+               "  %-22s %6ld frames (%5.2f fps) %8.1f ms: %6.3f ms per frame, %5.1f%% of a core\n",
+               host.name, host.frames, fps, host.cpuMs, perFrame, core);
+  out(", \"%s\": {\"frames\": %ld, \"fps\": %.2f, \"cpu_ms\": %.1f, \"cpu_ms_per_frame\": %.3f, "
+      "\"core_percent\": %.1f}",
+      host.name, host.frames, fps, host.cpuMs, perFrame, core);
+}
+
 // Processor time per delivered frame, all threads of the host process,
-// over S seconds after the first frame (and half a second of settling).
+// over S seconds after the first frame (and half a second of settling), in
+// two rounds, the second in the reverse order, so that no host is always
+// the first or the last; the rounds' times and frames are added up.
 bool benchCpu(const std::string& device, double seconds) {
   ULONG64 cycles = 0;
   const bool cycleClock = QueryProcessCycleTime(GetCurrentProcess(), &cycles) != FALSE;
   const double step = processTimeStepMs();
   std::fprintf(stderr,
-               "processor time per frame over %.1f s (GetProcessTimes: kernel + user of all "
-               "threads, step %.1f ms; QueryProcessCycleTime %s)\n",
+               "processor time per frame, 2 runs of %.1f s each (GetProcessTimes: kernel + user "
+               "of all threads, step %.1f ms; QueryProcessCycleTime %s)\n",
                seconds, step, cycleClock ? "available" : "not available");
   out("    \"cpu\": {\"clock\": \"GetProcessTimes, kernel + user, all threads\", "
-      "\"clock_step_ms\": %.1f, \"cycle_time_available\": %s, \"seconds\": %.1f",
+      "\"clock_step_ms\": %.1f, \"cycle_time_available\": %s, \"runs\": 2, "
+      "\"seconds_per_run\": %.1f",
       step, cycleClock ? "true" : "false", seconds);
-  const struct {
-    const char* name;
-    const wchar_t* program;
-    const char* extra;
-  } hosts[] = {{"kivo_zero_copy", L"kivo-open-host.exe", ""},
-               {"kivo_one_copy", L"kivo-open-host.exe", " --copy"},
-               {"hand_built_zero_copy", L"hand-open-host.exe", ""},
-               {"hand_built_one_copy", L"hand-open-host.exe", " --copy"}};
-  char cpuSeconds[32];
-  std::snprintf(cpuSeconds, sizeof cpuSeconds, " --cpu-seconds %.3f", seconds);
-  const auto bound = kHostBound + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+  CpuHost hosts[] = {{"kivo_zero_copy", L"kivo-open-host.exe", ""},
+                     {"kivo_one_copy", L"kivo-open-host.exe", " --copy"},
+                     {"hand_built_zero_copy", L"hand-open-host.exe", ""},
+                     {"hand_built_one_copy", L"hand-open-host.exe", " --copy"}};
+  for (CpuHost& host : hosts) runCpuHost(host, device, seconds);
+  for (size_t i = std::size(hosts); i-- > 0;) runCpuHost(hosts[i], device, seconds);
   bool ok = true;
-  for (const auto& host : hosts) {
-    HostRun run =
-        runHost(host.program, hostArguments(device, std::string(cpuSeconds) + host.extra), bound);
-    const long frames = static_cast<long>(run.counter("cpu_frames"));
-    if (!run.ok || frames <= 0) {
-      out(", \"%s\": {\"error\": \"no run\"}", host.name);
-      ok = false;
-      continue;
-    }
-    const double cpuMs = run.counter("cpu_time") / 1e4;
-    const double window = std::strtod(run.values["cpu_window"].c_str(), nullptr);
-    std::fprintf(
-        stderr, "  %-22s %6ld frames (%5.2f fps) %8.1f ms: %6.3f ms per frame, %5.1f%% of a core\n",
-        host.name, frames, frames / window, cpuMs, cpuMs / frames, cpuMs / 10.0 / window);
-    out(", \"%s\": {\"frames\": %ld, \"fps\": %.2f, \"cpu_ms\": %.1f, \"cpu_ms_per_frame\": %.3f, "
-        "\"core_percent\": %.1f}",
-        host.name, frames, frames / window, cpuMs, cpuMs / frames, cpuMs / 10.0 / window);
+  for (const CpuHost& host : hosts) {
+    reportCpuHost(host);
+    ok = !host.failed && ok;
   }
   out("},\n");
   return ok;
