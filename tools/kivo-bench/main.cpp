@@ -49,7 +49,9 @@
 //   sample and with one that copies the frame, two runs of each (the second
 //   round in the reverse order) added up. The clock is GetProcessTimes,
 //   whose step is measured and reported (10 ms under Wine, where
-//   QueryProcessCycleTime is not implemented): S must be long enough for it.
+//   QueryProcessCycleTime is not implemented or answers 0, and
+//   GetThreadTimes has the same step per thread and, under Wine 10, reads 0
+//   for a thread that ended): S must be long enough for it.
 //   render/start/first frame per format are in "device".
 // - "life_cycle": render-start-(first frame)-stop-reset cycles per second of
 //   a VideoCaptureGraph on the device and of a FileCaptureGraph on FILE, and
@@ -859,8 +861,11 @@ void reportCpuHost(const CpuHost& host) {
 // two rounds, the second in the reverse order, so that no host is always
 // the first or the last; the rounds' times and frames are added up.
 bool benchCpu(const std::string& device, double seconds) {
+  // Wine 8 does not implement the cycle clock; Wine 10 answers TRUE and 0
+  // cycles. A process that has run has used cycles: only a count above 0
+  // would be a clock.
   ULONG64 cycles = 0;
-  const bool cycleClock = QueryProcessCycleTime(GetCurrentProcess(), &cycles) != FALSE;
+  const bool cycleClock = QueryProcessCycleTime(GetCurrentProcess(), &cycles) && cycles > 0;
   const double step = processTimeStepMs();
   std::fprintf(stderr,
                "processor time per frame, 2 runs of %.1f s each (GetProcessTimes: kernel + user "
