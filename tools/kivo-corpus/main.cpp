@@ -23,10 +23,10 @@
 // before kivo is blamed), or refuses a file from which the hand-built graph
 // reads samples to its end; 0 otherwise; 2 for a bad command line.
 
-#include "child_runs.h"
 #include "outcome.h"
 #include "read_one.h"
 
+#include "common/child_runs.h"
 #include "common/com_apartment.h"
 #include "common/options.h"
 #include "common/utf8.h"
@@ -115,12 +115,12 @@ std::vector<FileReport> readAll(const fs::path& folder, const std::vector<fs::pa
     commandLines.push_back(childCommandLine(L"hand", file, timeoutMs / 2));
   }
   std::vector<FileReport> reports(files.size());
-  kivo::corpus::runChildren(commandLines, jobs, std::chrono::milliseconds(timeoutMs),
-                            [&](size_t index, const kivo::corpus::ChildRun& run) {
-                              FileReport& report = reports[index / 2];
-                              (index % 2 == 0 ? report.kivo : report.hand) =
-                                  kivo::corpus::classify(run);
-                            });
+  kivo::tools::runChildren(commandLines, jobs, std::chrono::milliseconds(timeoutMs),
+                           [&](size_t index, const kivo::tools::ChildRun& run) {
+                             FileReport& report = reports[index / 2];
+                             (index % 2 == 0 ? report.kivo : report.hand) =
+                                 kivo::corpus::classify(run);
+                           });
   for (size_t i = 0; i < files.size(); ++i) {
     reports[i].name = kivo::tools::narrow(files[i].lexically_relative(folder).generic_wstring());
     reports[i].verdict = kivo::corpus::judge(reports[i].kivo, reports[i].hand);
@@ -149,15 +149,15 @@ void rereadSuspects(std::vector<FileReport>& reports, const std::vector<fs::path
     }
   }
   std::vector<Outcome> kivoAgain(reports.size());
-  kivo::corpus::runChildren(commandLines, 1, std::chrono::milliseconds(timeoutMs),
-                            [&](size_t index, const kivo::corpus::ChildRun& run) {
-                              const Outcome again = kivo::corpus::classify(run);
-                              if (index % (kHandRereads + 1) == 0) {
-                                kivoAgain[suspects[index]] = again;
-                              } else if (kivo::corpus::isTrouble(again)) {
-                                reports[suspects[index]].hand = again;
-                              }
-                            });
+  kivo::tools::runChildren(commandLines, 1, std::chrono::milliseconds(timeoutMs),
+                           [&](size_t index, const kivo::tools::ChildRun& run) {
+                             const Outcome again = kivo::corpus::classify(run);
+                             if (index % (kHandRereads + 1) == 0) {
+                               kivoAgain[suspects[index]] = again;
+                             } else if (kivo::corpus::isTrouble(again)) {
+                               reports[suspects[index]].hand = again;
+                             }
+                           });
   for (size_t i : suspects) {
     FileReport& report = reports[i];
     report.verdict = kivo::corpus::judge(report.kivo, report.hand);

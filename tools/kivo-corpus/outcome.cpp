@@ -52,7 +52,7 @@ bool isTrouble(const Outcome& outcome) {
   return outcome.kind == Kind::Crash || outcome.kind == Kind::Hang;
 }
 
-Outcome classify(const ChildRun& run) {
+Outcome classify(const tools::ChildRun& run) {
   Outcome outcome;
   outcome.seconds = run.seconds;
   if (run.timedOut) {

@@ -3,7 +3,7 @@
 // What became of one read, told by the child's exit and its report line,
 // and whose fault a disagreement between kivo and the hand-built graph is.
 
-#include "child_runs.h"
+#include "common/child_runs.h"
 
 #include <string>
 
@@ -24,7 +24,7 @@ struct Outcome {
 // A child that ended by itself with its report line is a read or a refusal;
 // one that ended with any other exit code, or without the line, crashed;
 // one terminated at its bound hung.
-Outcome classify(const ChildRun& run);
+Outcome classify(const tools::ChildRun& run);
 
 // A crash or a hang.
 bool isTrouble(const Outcome& outcome);

@@ -1,8 +1,8 @@
-#include "child_runs.h"
+#include "common/child_runs.h"
 
 #include <algorithm>
 
-namespace kivo::corpus {
+namespace kivo::tools {
 
 namespace {
 
@@ -29,6 +29,7 @@ struct RunningChild {
   PROCESS_INFORMATION process = {};
   HANDLE output = nullptr;  // the read end of its standard output
   std::chrono::steady_clock::time_point began;
+  LARGE_INTEGER createdCounter = {};
 };
 
 // Starts one child with its standard output on a pipe of ours.
@@ -45,6 +46,7 @@ bool startChild(std::wstring commandLine, RunningChild* child) {
   startup.hStdOutput = write;
   startup.hStdError = nowhere;
   child->began = std::chrono::steady_clock::now();
+  QueryPerformanceCounter(&child->createdCounter);
   const BOOL started =
       CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                      nullptr, &startup, &child->process);
@@ -66,6 +68,7 @@ ChildRun finishChild(RunningChild& child, bool terminate) {
     WaitForSingleObject(child.process.hProcess, 10000);
   }
   run.timedOut = terminate;
+  run.createdCounter = child.createdCounter.QuadPart;
   GetExitCodeProcess(child.process.hProcess, &run.exitCode);
   run.output = readAvailable(child.output);
   run.seconds =
@@ -122,4 +125,4 @@ void runChildren(const std::vector<std::wstring>& commandLines, int jobs,
   }
 }
 
-}  // namespace kivo::corpus
+}  // namespace kivo::tools
