@@ -10,6 +10,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace kivo::test {
 namespace {
@@ -45,6 +46,30 @@ TEST(PlatformOnWine, ErrorTextIsTheGenericStatusTextAndExceptionsCarryIt) {
                "Make sure no other objects or applications are accessing the same device.");
   EXPECT_STREQ(NoVIDevicesException().getMessage(),
                "No image acquisition device is connected or accessible.");
+}
+
+// kivo.dll links at load time only what every host needs; the DLLs behind the error text
+// (quartz), the message box and the graph's item name (user32) and the file versions (version)
+// come on first use, with the platform's own results (the error texts above, the DirectX
+// version and the graph registration here).
+TEST(PlatformOnWine, KivoDllImportsOnlyWhatEveryHostNeeds) {
+  const auto* base = reinterpret_cast<const BYTE*>(GetModuleHandleW(L"kivo.dll"));
+  ASSERT_NE(base, nullptr);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  std::vector<std::string> names;
+  for (auto* entry =
+           reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+       entry->Name; ++entry) {
+    std::string name = reinterpret_cast<const char*>(base + entry->Name);
+    std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll"}));
 }
 
 CLSID classOf(const Filter& filter) {
