@@ -12,15 +12,19 @@
 #include "common/frame_counter.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace kivo::tools {
 
-// The hand-built graph's callback: the platform's own interface, nothing of
-// kivo's.
+// The hand-built graphs' callback: the platform's own interface, nothing of
+// kivo's; each sample goes to the receiver.
 class PlainCallback : public ISampleGrabberCB {
  public:
-  explicit PlainCallback(FrameCounter* counter) : counter_(counter) {}
+  using Receiver = std::function<void(IMediaSample*)>;
+  explicit PlainCallback(Receiver receiver) : receiver_(std::move(receiver)) {}
+  explicit PlainCallback(FrameCounter* counter)
+      : PlainCallback([counter](IMediaSample*) { counter->add(); }) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     if (iid == IID_IUnknown || iid == IID_ISampleGrabberCB) {
       *object = this;
@@ -29,16 +33,17 @@ class PlainCallback : public ISampleGrabberCB {
     *object = nullptr;
     return E_NOINTERFACE;
   }
+  // Lives on its host's stack for longer than the graph.
   STDMETHODIMP_(ULONG) AddRef() override { return 2; }
   STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP SampleCB(double, IMediaSample*) override {
-    counter_->add();
+  STDMETHODIMP SampleCB(double, IMediaSample* sample) override {
+    receiver_(sample);
     return S_OK;
   }
   STDMETHODIMP BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
 
  private:
-  FrameCounter* counter_;
+  Receiver receiver_;
 };
 
 // The graph that FileCaptureGraph builds, built by hand with plain COM: one

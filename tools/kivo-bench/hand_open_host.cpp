@@ -14,41 +14,13 @@
 
 #include "common/com_apartment.h"
 #include "common/hand_built_capture.h"
+#include "common/hand_built_graph.h"
 #include "common/utf8.h"
 #include "open_host.h"
 
 using kivo::bench::counterNow;
 using kivo::bench::FrameHandler;
 using kivo::bench::HostReport;
-
-namespace {
-
-// The grabber's callback: the platform's interface, nothing of kivo's.
-class HostCallback : public ISampleGrabberCB {
- public:
-  explicit HostCallback(FrameHandler* handler) : handler_(handler) {}
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IUnknown || iid == IID_ISampleGrabberCB) {
-      *object = this;
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  // Lives on the host's stack for longer than the graph.
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP SampleCB(double, IMediaSample* sample) override {
-    handler_->handle(sample);
-    return S_OK;
-  }
-  STDMETHODIMP BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
-
- private:
-  FrameHandler* handler_;
-};
-
-}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   HostReport report;
@@ -63,7 +35,7 @@ int wmain(int argc, wchar_t** argv) {
   report.listed = counterNow();
   if (hr != S_OK) return kivo::bench::failHost(report, "list", hr);
   FrameHandler handler(settings.copy);
-  HostCallback callback(&handler);
+  kivo::tools::PlainCallback callback([&handler](IMediaSample* sample) { handler.handle(sample); });
   kivo::tools::HandBuiltCapture capture;
   hr = capture.open(moniker);
   report.opened = counterNow();
