@@ -34,11 +34,13 @@ class SampleGrabberChain;
 // saved; either way the graph is Empty before the exception leaves.
 class KIVO_API FileCaptureGraph : public CaptureGraph {
  public:
-  enum VideoFrameFormat {
+  // A fixed underlying type: any int is a value, so that "any other value"
+  // below is well defined.
+  enum VideoFrameFormat : int {
     FRAME_RGB24 = 0,  // the video grabber accepts RGB24 only
     FRAME_YUY2 = 1,   // YUY2 only; any other value imposes no subtype
   };
-  enum AudioSampleFormat {
+  enum AudioSampleFormat : int {
     SAMPLE_PCM = 0,  // PCM only; any other value imposes no subtype
   };
 

@@ -129,7 +129,8 @@ typedef struct kivo_frame {
   int32_t height;  /* rows, always positive */
   int32_t stride;  /* bytes from one row to the next (the luma plane's for
                       planar layouts); 0 for compressed frames and for
-                      layouts kivo does not know */
+                      layouts kivo does not know (a file's frames in the
+                      decoder's own format) */
   int32_t bottom_up;     /* RGB rows stored bottom row first */
   const char* subtype;   /* "RGB24", "YUY2", "MJPG"...; "" for audio */
   int32_t sample_rate;   /* samples per second */
@@ -188,14 +189,16 @@ KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_open(kivo_device_list* list, 
 /* Stops and tears the graph down first. */
 KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_destroy(kivo_device_graph* graph);
 
-/* The callback receives every frame from the next render or start on;
-   context is handed back to it. A null callback receives nothing. */
+/* The callback receives every frame from now on, also of a running graph
+   (a frame being handed to the old one is waited for); context is handed
+   back to it. A null callback receives nothing. */
 KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_set_callback(kivo_device_graph* graph,
                                                                 kivo_frame_callback callback,
                                                                 void* context);
 
 /* The first render reads the device's formats, frame rates, inputs and
-   properties. start renders anew with the current choices and runs. With
+   properties. start renders anew with the current choices and runs; on a
+   running graph it changes nothing (stop first to apply new choices). With
    register_graph the graph is entered in the Running Object Table, where
    graph viewers find it. reset ends the graph and forgets every choice. */
 KIVO_C_API kivo_status KIVO_CALL kivo_device_graph_render(kivo_device_graph* graph,

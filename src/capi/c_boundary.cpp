@@ -45,11 +45,13 @@ std::string statusText(kivo_status status) {
   return number;
 }
 
-// Records the failure and returns its status. Building the text may itself
-// run out of memory: the status still goes back, with whatever text fits.
-kivo_status fail(const char* function, kivo_status status, const std::string& reason) {
+// Records the failure and returns its status. The text is built here, under
+// a handler of its own: running out of memory while building it leaves the
+// text empty, and the status still goes back.
+template <class Reason>
+kivo_status fail(const char* function, kivo_status status, Reason&& reason) {
   try {
-    lastError = std::string(function) + ": " + reason;
+    lastError = std::string(function) + ": " + reason();
   } catch (...) {
     lastError.clear();
   }
@@ -91,28 +93,31 @@ void* HandleTable::remove(HandleKind kind, uintptr_t handle) {
 void clearLastError() { lastError.clear(); }
 
 kivo_status failWithStatus(const char* function, kivo_status status) {
-  std::string reason = "status " + statusText(status);
-  const std::string text = HRException(status, "").getMessage();
-  if (!text.empty()) reason += " (" + text + ")";
-  return fail(function, status, reason);
+  return fail(function, status, [&] {
+    std::string reason = "status " + statusText(status);
+    const std::string text = HRException(status, "").getMessage();
+    if (!text.empty()) reason += " (" + text + ")";
+    return reason;
+  });
 }
 
 kivo_status failWithCurrentException(const char* function) {
   try {
     throw;
   } catch (const CallFailure& failure) {
-    return fail(function, failure.status, failure.reason);
+    return fail(function, failure.status, [&] { return failure.reason; });
   } catch (const HRException& failure) {
     const kivo_status status = ExceptionStatus::of(failure);
-    return fail(function, status < 0 ? status : E_FAIL,
-                std::string(exceptionName(failure)) + " " + statusText(status) + ": " +
-                    failure.getMessage());
+    return fail(function, status < 0 ? status : E_FAIL, [&] {
+      return std::string(exceptionName(failure)) + " " + statusText(status) + ": " +
+             failure.getMessage();
+    });
   } catch (const std::bad_alloc&) {
-    return fail(function, E_OUTOFMEMORY, "out of memory");
+    return fail(function, E_OUTOFMEMORY, [] { return std::string("out of memory"); });
   } catch (const std::exception& failure) {
-    return fail(function, E_FAIL, std::string("std::exception: ") + failure.what());
+    return fail(function, E_FAIL, [&] { return std::string("std::exception: ") + failure.what(); });
   } catch (...) {
-    return fail(function, E_UNEXPECTED, "an unknown exception");
+    return fail(function, E_UNEXPECTED, [] { return std::string("an unknown exception"); });
   }
 }
 
@@ -150,14 +155,11 @@ kivo_status KIVO_CALL kivo_error_text(kivo_status status, char* buffer, size_t s
 kivo_status KIVO_CALL kivo_directx_version(uint32_t* version, char* text, size_t size,
                                            int use_dxdiag) {
   return boundary(__func__, [&]() -> kivo_status {
-    if (text && size == 0) return KIVO_E_INSUFFICIENT_BUFFER;
     DWORD packed = 0;
-    // GetDXVersion takes an int capacity; a larger buffer is used in part.
-    const int capacity = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
-    const HRESULT hr =
-        kivo::util::GetDXVersion(&packed, text, text ? capacity : 0, use_dxdiag != 0);
+    char found[32] = {};
+    kivo::util::GetDXVersion(&packed, found, static_cast<int>(sizeof found), use_dxdiag != 0);
     if (version) *version = packed;
-    return hr;
+    return text ? copyText(found, text, size) : KIVO_OK;
   });
 }
 

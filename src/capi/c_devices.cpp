@@ -6,7 +6,7 @@
 #include "capi/host_callback.h"
 
 #include <kivo/base_property.h>
-#include <kivo/dx_media_info.h>
+#include <kivo/mediatype.h>
 #include <kivo/enum_property.h>
 #include <kivo/range_mode_property.h>
 #include <kivo/range_property.h>
@@ -53,7 +53,7 @@ void attachCallback(DeviceGraph& handle) {
 FrameLayout connectedLayout(const VideoCaptureGraph& graph) {
   CMediaType connected;
   if (FAILED(graph.getSampleGrabberMediaType(connected))) return FrameLayout();
-  return frameLayout(DXMediaInfo(connected));
+  return videoLayout(videoShape(connected));
 }
 
 // Releases the frames held while start built the graph anew, with the

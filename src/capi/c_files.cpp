@@ -22,7 +22,23 @@ struct FileGraph {
   HostCallback audio;
   std::unique_ptr<FileCaptureGraph> graph;
   std::string missingCodec;
+  int videoFormat = KIVO_VIDEO_ANY;
 };
+
+// The file graph tells the connected video type through its media info;
+// the requested format says how its rows are laid out. Frames in the
+// decoder's own format have a layout kivo does not know.
+VideoShape requestedShape(const DXMediaInfo& video, int format) {
+  VideoShape shape;
+  shape.width = video.getVideoWidth();
+  shape.height = video.getVideoHeight();
+  shape.bitCount = video.getVideoBitDepth();
+  shape.subtype = video.getFormatName();
+  shape.dib = format == KIVO_VIDEO_RGB24;
+  if (format == KIVO_VIDEO_RGB24) shape.type = colorspace::TYPE_RGB24;
+  if (format == KIVO_VIDEO_YUY2) shape.type = colorspace::TYPE_YUY2;
+  return shape;
+}
 
 FileGraph& fileGraph(kivo_file_graph* handle) {
   return lookUp<FileGraph>(HandleKind::FileGraph, handle);
@@ -120,6 +136,7 @@ kivo_status KIVO_CALL kivo_file_graph_set_video_callback(kivo_file_graph* graph,
     // The graph drops the old stream first: the old function is not called
     // once the new one is set.
     file.graph->setVideoCallback(&file.video, videoFormat(format));
+    file.videoFormat = format;
     file.video.setFunction(callback, context);
     return KIVO_OK;
   });
@@ -144,9 +161,9 @@ kivo_status KIVO_CALL kivo_file_graph_render(kivo_file_graph* graph, int registe
     if (FAILED(hr)) return hr;
     // Nothing streams before start: the layouts are known before any frame.
     if (const DXMediaInfo* video = file.graph->getVideoInfo())
-      file.video.publish(frameLayout(*video));
+      file.video.publish(videoLayout(requestedShape(*video, file.videoFormat)));
     if (const DXMediaInfo* audio = file.graph->getAudioInfo())
-      file.audio.publish(frameLayout(*audio));
+      file.audio.publish(audioLayout(*audio));
     return hr;
   });
 }

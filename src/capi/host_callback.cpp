@@ -1,57 +1,82 @@
 #include "capi/host_callback.h"
 
 #include <kivo/dx_media_info.h>
+#include <kivo/mediatype.h>
+#include <kivo/video_subtype.h>
+
+#include <dvdmedia.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <set>
 
 namespace kivo {
 namespace capi {
 
 namespace {
 
-// Single-plane layouts whose rows the platform pads to four bytes (DIBs).
-bool isRgbLayout(const std::string& name) {
-  return name.compare(0, 3, "RGB") == 0 || name.compare(0, 4, "ARGB") == 0;
+// The planar layouts: the stride is that of their luma plane.
+bool isPlanar(colorspace::type type) {
+  switch (type) {
+    case colorspace::TYPE_I420:
+    case colorspace::TYPE_YV12:
+    case colorspace::TYPE_YVU9:
+    case colorspace::TYPE_NV12:
+    case colorspace::TYPE_M420:
+      return true;
+    default:
+      return false;
+  }
 }
 
-bool isPlanarLayout(const std::string& name) {
-  static const std::set<std::string> planar = {"I420", "IYUV", "YV12", "NV12", "YVU9", "M420"};
-  return planar.count(name) != 0;
-}
-
-bool isPackedYuvLayout(const std::string& name) {
-  static const std::set<std::string> packed = {"YUY2", "YUYV", "UYVY", "YVYU", "Y411",
-                                               "Y41P", "Y211", "Y444", "AYUV"};
-  return packed.count(name) != 0;
-}
-
-int strideOf(const std::string& name, int width, int bitCount) {
-  if (width <= 0 || bitCount <= 0) return 0;
-  const long long bits = static_cast<long long>(width) * bitCount;
-  if (isRgbLayout(name)) return static_cast<int>(((bits + 31) / 32) * 4);
-  if (isPackedYuvLayout(name)) return static_cast<int>(bits / 8);
-  if (isPlanarLayout(name)) return width;
-  return 0;
+int strideOf(const VideoShape& shape) {
+  if (shape.width <= 0 || shape.bitCount <= 0) return 0;
+  const long long bits = static_cast<long long>(shape.width) * shape.bitCount;
+  if (shape.dib) return static_cast<int>(((bits + 31) / 32) * 4);
+  if (isPlanar(shape.type)) return shape.width;
+  if (VideoSubtype::identifyColorspaceCategory(shape.type) == colorspace::CATEGORY_NONE) return 0;
+  return static_cast<int>(bits / 8);
 }
 
 }  // namespace
 
-FrameLayout frameLayout(const DXMediaInfo& info) {
+VideoShape videoShape(const CMediaType& connected) {
+  const BITMAPINFOHEADER* bitmap = nullptr;
+  const VIDEOINFOHEADER* header = nullptr;
+  if (connected.formattype == FORMAT_VideoInfo && connected.pbFormat &&
+      connected.cbFormat >= sizeof(VIDEOINFOHEADER)) {
+    header = reinterpret_cast<const VIDEOINFOHEADER*>(connected.pbFormat);
+    bitmap = &header->bmiHeader;
+  } else if (connected.formattype == FORMAT_VideoInfo2 && connected.pbFormat &&
+             connected.cbFormat >= sizeof(VIDEOINFOHEADER2)) {
+    bitmap = &reinterpret_cast<const VIDEOINFOHEADER2*>(connected.pbFormat)->bmiHeader;
+  }
+  VideoShape shape;
+  if (!bitmap) return shape;
+  const VideoSubtype subtype(header, connected.subtype, bitmap->biHeight);
+  shape.width = bitmap->biWidth;
+  shape.height = bitmap->biHeight;
+  shape.bitCount = bitmap->biBitCount;
+  shape.dib = bitmap->biCompression == BI_RGB || bitmap->biCompression == BI_BITFIELDS;
+  shape.type = subtype.getColorspaceType();
+  shape.subtype = subtype.getName();
+  return shape;
+}
+
+FrameLayout videoLayout(const VideoShape& shape) {
   FrameLayout layout;
-  layout.subtype = info.containsVideo() ? info.getFormatName() : "";
-  if (info.containsVideo()) {
-    layout.width = info.getVideoWidth();
-    layout.height = std::abs(info.getVideoHeight());
-    layout.stride = strideOf(layout.subtype, layout.width, info.getVideoBitDepth());
-    layout.bottomUp = isRgbLayout(layout.subtype) && info.getVideoHeight() > 0;
-  }
-  if (info.containsAudio()) {
-    layout.sampleRate = info.getAudioSampleRate();
-    layout.channels = info.getAudioNumChannels();
-    layout.bitsPerSample = info.getAudioBitDepth();
-  }
+  layout.width = shape.width;
+  layout.height = std::abs(shape.height);
+  layout.stride = strideOf(shape);
+  layout.bottomUp = shape.dib && shape.height > 0;
+  layout.subtype = shape.subtype;
+  return layout;
+}
+
+FrameLayout audioLayout(const DXMediaInfo& info) {
+  FrameLayout layout;
+  layout.sampleRate = info.getAudioSampleRate();
+  layout.channels = info.getAudioNumChannels();
+  layout.bitsPerSample = info.getAudioBitDepth();
   return layout;
 }
 

@@ -2,6 +2,7 @@
 
 // The bridge from kivo's sample callbacks to a C host's function pointer.
 
+#include <kivo/colorspace.h>
 #include <kivo/kivo_c.h>
 #include <kivo/media_cb.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 
 namespace kivo {
+class CMediaType;
 class DXMediaInfo;
 
 namespace capi {
@@ -26,11 +28,25 @@ struct FrameLayout {
   int bitsPerSample = 0;
 };
 
-// The layout of the frames of a connected stream. A video stream's stride
-// follows the platform's rules for uncompressed frames: RGB rows padded to
-// four bytes, packed YUV rows without padding, the luma plane of a planar
-// layout one byte per pixel; 0 for anything else.
-FrameLayout frameLayout(const DXMediaInfo& info);
+// How the video frames of a connection are laid out.
+struct VideoShape {
+  int width = 0;
+  int height = 0;  // as the bitmap header has it: negative for rows top row first
+  int bitCount = 0;
+  bool dib = false;  // BI_RGB or BI_BITFIELDS rows, each padded to four bytes
+  colorspace::type type = colorspace::TYPE_COMPRESSED;  // or a layout kivo does not know
+  std::string subtype;
+};
+
+// The shape of a connected media type; an empty one when it is no video.
+VideoShape videoShape(const CMediaType& connected);
+
+// The layout of video frames of `shape`. The stride follows the platform's
+// rules: DIB rows padded to four bytes, packed YUV rows without padding, the
+// luma plane of a planar layout one byte per pixel; 0 for compressed frames
+// and layouts kivo does not know.
+FrameLayout videoLayout(const VideoShape& shape);
+FrameLayout audioLayout(const DXMediaInfo& info);
 
 // Fills the format fields of a kivo_frame (no data, no time).
 void describeFrame(const FrameLayout& layout, kivo_frame& frame);

@@ -1,7 +1,8 @@
 #include <kivo/rot_register.h>
 
 #include "foundation/replaceable.h"
-#include "foundation/system_library.h"
+
+#include <cwchar>
 
 namespace kivo {
 
@@ -15,10 +16,8 @@ std::wstring ROTRegister::itemName(const void* graph, DWORD processId) {
   const DWORD lowAddress = static_cast<DWORD>(reinterpret_cast<DWORD_PTR>(graph));
   // "FilterGraph " + 8 digits + " pid " + 8 digits + NUL fits easily.
   WCHAR name[64] = {};
-  // user32.dll, on first use: few hosts register their graphs.
-  using Format = int(WINAPIV*)(LPWSTR buffer, LPCWSTR format, ...);
-  static const auto format = systemFunctionOf<Format>(L"user32.dll", "wsprintfW");
-  if (format) format(name, L"FilterGraph %08x pid %08x", lowAddress, processId);
+  std::swprintf(name, 64, L"FilterGraph %08x pid %08x", static_cast<unsigned>(lowAddress),
+                static_cast<unsigned>(processId));
   return name;
 }
 
