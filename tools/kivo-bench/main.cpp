@@ -74,6 +74,7 @@
 #include <kivo/video_caps.h>
 #include <kivo/video_device_list.h>
 
+#include "common/json.h"
 #include "common/child_runs.h"
 #include "common/com_apartment.h"
 #include "common/find_device.h"
@@ -137,15 +138,6 @@ void out(const char* format, ...) {
   std::vsnprintf(buffer, sizeof(buffer), format, args);
   va_end(args);
   json += buffer;
-}
-
-std::string quoted(const std::string& text) {
-  std::string result = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') result += '\\';
-    result += c;
-  }
-  return result + "\"";
 }
 
 void usageJson(const char* name, const ProcessUsage& usage) {
@@ -223,7 +215,7 @@ bool benchFile(const std::wstring& file, int runs) {
                kivo::tools::narrow(file).c_str(), frames, runs);
   std::fprintf(stderr, "  kivo %9.1f fps | hand-built %9.1f fps | ratio %.3f\n\n", kivoFps, handFps,
                ratio);
-  json += "  \"file\": {\"path\": " + quoted(kivo::tools::narrow(file));
+  json += "  \"file\": {\"path\": " + kivo::tools::jsonString(kivo::tools::narrow(file));
   out(", \"frames_per_run\": %ld, \"runs\": %d, \"kivo_fps\": %.1f, \"hand_built_fps\": %.1f, "
       "\"ratio\": %.3f},\n",
       frames, runs, kivoFps, handFps, ratio);
@@ -357,7 +349,7 @@ bool benchDevice(kivo::VideoCaptureFilter* device, double window) {
   std::fprintf(stderr, "%-16s %7s | %7s | %7s | %7s | %7s | %s\n", "format", "set fps", "render",
                "start", "r->1st", "s->1st", "delivered fps");
   out("  \"device\": {\"name\": %s, \"seconds_per_rate\": %.1f, \"rates\": [\n",
-      quoted(device->getName()).c_str(), window);
+      kivo::tools::jsonString(device->getName()).c_str(), window);
   bool ok = !rates.empty();
   bool firstEntry = true;
   for (const Rate& rate : rates) ok = measureRate(device, rate, window, &firstEntry) && ok;
@@ -505,7 +497,8 @@ std::vector<std::string> splitList(const std::string& text) {
 // ["a", "b"], appended to the JSON text.
 void listJson(const std::vector<std::string>& items) {
   json += "[";
-  for (size_t i = 0; i < items.size(); ++i) json += (i ? ", " : "") + quoted(items[i]);
+  for (size_t i = 0; i < items.size(); ++i)
+    json += (i ? ", " : "") + kivo::tools::jsonString(items[i]);
   json += "]";
 }
 
@@ -895,7 +888,7 @@ bool benchOpen(const std::string& device, int runs, double cpuSeconds) {
                "open: \"%s\" %s at 30 fps, from process creation to the first frame, %d fresh "
                "processes of each host, alternating (times in ms)\n",
                device.c_str(), kOpenFormat, runs);
-  json += "  \"open\": {\"device\": " + quoted(device);
+  json += "  \"open\": {\"device\": " + kivo::tools::jsonString(device);
   out(", \"format\": \"%s\", \"set_fps\": %.3f, \"runs\": %d,\n", kOpenFormat,
       kivo::VideoCaptureGraph::convertToFramesPerSecond(kOpenInterval), runs);
   OpenRuns opens;
@@ -1009,7 +1002,8 @@ bool benchAll(const kivo::tools::ParsedOptions& options) {
     device = kivo::tools::findVideoDevice(devices, name);
     if (!device) {
       std::fprintf(stderr, "no device named \"%s\"\n", name.c_str());
-      out("  \"device\": {\"name\": %s, \"error\": \"not found\"},\n", quoted(name).c_str());
+      out("  \"device\": {\"name\": %s, \"error\": \"not found\"},\n",
+          kivo::tools::jsonString(name).c_str());
       ok = false;
     }
   }

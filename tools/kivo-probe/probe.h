@@ -3,11 +3,15 @@
 // Shared pieces of kivo-probe's commands.
 
 #include "core/command_line.h"
-#include "core/json.h"
+#include "common/json.h"
 
 #include <string>
 
 namespace kivo::probe {
+
+using tools::jsonNumber;
+using tools::jsonString;
+using tools::JsonWriter;
 
 // Exit statuses.
 const int kExitOk = 0;

@@ -1,13 +1,13 @@
 #pragma once
 
-// The JSON documents of kivo-probe's --json output. A document is built
+// The JSON documents of the tools (kivo-probe --json, kivo-bench). A document is built
 // whole in a string and printed only once it is complete, so that a script
 // reading the output never gets half of one when a command fails midway.
 
 #include <string>
 #include <vector>
 
-namespace kivo::probe {
+namespace kivo::tools {
 
 // Writes one JSON document, indented by two spaces per level. Commas, and
 // the colon after a key, are placed by the writer; the caller opens and
@@ -63,4 +63,4 @@ std::string jsonString(const std::string& text);
 // "null" for NaN and the infinities.
 std::string jsonNumber(double number);
 
-}  // namespace kivo::probe
+}  // namespace kivo::tools

@@ -1,10 +1,10 @@
-#include "core/json.h"
+#include "common/json.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-namespace kivo::probe {
+namespace kivo::tools {
 
 namespace {
 
@@ -191,4 +191,4 @@ void JsonWriter::newLine() {
   text_.append(2 * open_.size(), ' ');
 }
 
-}  // namespace kivo::probe
+}  // namespace kivo::tools
